@@ -1,0 +1,56 @@
+#include "support/LogCapture.h"
+
+#include <QMutexLocker>
+
+namespace {
+LogCapture *active = nullptr;
+}
+
+LogCapture::LogCapture()
+{
+    active = this;
+    m_previous = qInstallMessageHandler(&LogCapture::handler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    active = nullptr;
+}
+
+void LogCapture::handler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (!active)
+        return;
+    // Qt Test's own warnings (a failed QVERIFY in a slot, say) must still be seen.
+    if (type != QtInfoMsg && type != QtDebugMsg && active->m_previous)
+        active->m_previous(type, QMessageLogContext(), message);
+    QMutexLocker locker(&active->m_mutex);
+    active->m_lines << message;
+}
+
+QStringList LogCapture::lines() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lines;
+}
+
+bool LogCapture::contains(const QString &line) const
+{
+    return lines().contains(line);
+}
+
+bool LogCapture::containsPart(const QString &part) const
+{
+    for (const QString &line : lines()) {
+        if (line.contains(part))
+            return true;
+    }
+    return false;
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker locker(&m_mutex);
+    m_lines.clear();
+}

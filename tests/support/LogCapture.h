@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QMutex>
+#include <QStringList>
+
+// Collects the log lines written while it lives (from any thread).
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList lines() const;
+    bool contains(const QString &line) const;
+    bool containsPart(const QString &part) const;
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+    QtMessageHandler m_previous = nullptr;
+};

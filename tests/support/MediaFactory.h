@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Makes test media with ffmpeg's generated sources (testsrc2 pictures, a sine tone).
+class MediaFactory
+{
+public:
+    // An H.264/AAC MP4 of the given length, one key frame a second.
+    static bool makeClip(const QString &path, double seconds, const QString &size = "320x240");
+    // A DASH presentation (manifest.mpd) with separate video and audio in folder.
+    static bool makeDash(const QString &folder, double seconds);
+    // A file of the given size (zeros), for transfers where only the bytes matter.
+    static bool makeBlob(const QString &path, qint64 bytes);
+
+private:
+    static bool ffmpeg(const QStringList &arguments);
+};
