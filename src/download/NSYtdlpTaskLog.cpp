@@ -47,7 +47,7 @@ qint64 integerAt(const QString &text, qsizetype position)
 
 qint64 truncated(float value)
 {
-    if (!std::isfinite(value))
+    if (std::isnan(value))
         return 0;
     if (value >= 9.2e18f)
         return std::numeric_limits<qint64>::max();
@@ -68,13 +68,25 @@ QString withoutEnclosingQuotes(QString text)
     return text;
 }
 
+// A number the patterns have already checked for form; one too large for a double still
+// reads as the infinity it is rather than as 0.
+float numberOf(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (ok)
+        return static_cast<float>(value);
+    const float infinity = std::numeric_limits<float>::infinity();
+    return text.startsWith(QLatin1Char('-')) ? -infinity : infinity;
+}
+
 // The leading decimal number of a matched unit figure, such as "512.00" of "512.00KiB at".
 float leadingValue(const QString &figure)
 {
     qsizetype end = 0;
     while (end < figure.size() && (figure.at(end).isDigit() || figure.at(end) == QLatin1Char('.')))
         ++end;
-    return figure.left(end).toFloat();
+    return numberOf(figure.left(end));
 }
 
 float unitFigure(const QString &line, const QString &pattern, float multiplier, bool *found)
@@ -190,7 +202,7 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
     const QRegularExpressionMatch percent =
         compiled(QStringLiteral("([-+]?[0-9]+(?:\\.[0-9]+)?)%")).match(line);
     if (percent.hasMatch()) {
-        const float value = percent.captured(1).toFloat() / 100.0f;
+        const float value = numberOf(percent.captured(1)) / 100.0f;
         *progress = std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : (value > 0 ? 1.0f : 0.0f);
     }
 
