@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class SqliteDatabase;
+
+// Opens the task database and brings its layout to the current version. The layout is the
+// resource XTaskModel.sql; PRAGMA user_version tells which of its sections a file has.
+// A file that is not a task store of a version we know, or that may not be written, is
+// refused untouched: it is never deleted, recreated or half upgraded.
+class StoreSchema
+{
+public:
+    static constexpr int currentVersion = 2;
+
+    // The open, configured and current database, or null with the reason.
+    static std::unique_ptr<SqliteDatabase> open(const QString &path, QString *reason);
+
+private:
+    static bool checkReadable(SqliteDatabase &database, int *version, QString *reason);
+    static bool configure(SqliteDatabase &database);
+    static bool upgrade(SqliteDatabase &database, QString *reason);
+    static bool runSections(SqliteDatabase &database, int fromVersion, QString *reason);
+    static bool fillFoldedNames(SqliteDatabase &database);
+    static int readVersion(SqliteDatabase &database, bool *ok);
+    // The statements of each version's section, index 0 for version 1.
+    static QStringList versionSections(QString *reason);
+};

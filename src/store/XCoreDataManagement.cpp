@@ -1,0 +1,271 @@
+#include "store/XCoreDataManagement.h"
+
+#include "platform/Log.h"
+#include "store/ObjectContext.h"
+#include "store/SqliteDatabase.h"
+#include "store/SqliteStatement.h"
+#include "store/StoreSchema.h"
+#include "store/TextFold.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+template <typename Record> QList<std::shared_ptr<Record>> recordsOf(const ObjectList &objects)
+{
+    QList<std::shared_ptr<Record>> records;
+    records.reserve(objects.size());
+    for (const auto &object : objects)
+        records.append(std::static_pointer_cast<Record>(object));
+    return records;
+}
+
+// Newest first; equal dates keep the reverse of creation order, which the list comes in.
+void sortNewestFirst(QList<std::shared_ptr<XTask>> &tasks)
+{
+    std::reverse(tasks.begin(), tasks.end());
+    std::vector<std::pair<qint64, std::shared_ptr<XTask>>> keyed;
+    keyed.reserve(tasks.size());
+    for (const auto &task : tasks) {
+        const QDateTime date = task->createDate();
+        keyed.emplace_back(date.isValid() ? date.toMSecsSinceEpoch()
+                                          : std::numeric_limits<qint64>::min(),
+                           task);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (qsizetype i = 0; i < tasks.size(); ++i)
+        tasks[i] = keyed[i].second;
+}
+
+} // namespace
+
+XCoreDataManagement &XCoreDataManagement::shared()
+{
+    static XCoreDataManagement store(defaultStorePath());
+    if (!store.isOpen() && store.open() && QCoreApplication::instance()) {
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                         [] { shared().save(); });
+    }
+    return store;
+}
+
+QString XCoreDataManagement::defaultStorePath()
+{
+    return QDir::homePath() + QStringLiteral("/Documents/XTaskModel.sqlite");
+}
+
+XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath)) {}
+
+XCoreDataManagement::~XCoreDataManagement()
+{
+    if (const auto opened = context())
+        opened->saveNow();
+}
+
+bool XCoreDataManagement::open()
+{
+    QMutexLocker locker(&m_openMutex);
+    if (m_context)
+        return true;
+    QDir().mkpath(QFileInfo(m_storePath).absolutePath());
+    QString reason;
+    std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, &reason);
+    if (!database) {
+        Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
+        Log::line(QStringLiteral("place store error."));
+        return false;
+    }
+    auto opened = std::make_shared<ObjectContext>(std::move(database));
+    if (!resetAllProgressTask(*opened))
+        return false;
+    m_context = opened;
+    return true;
+}
+
+bool XCoreDataManagement::isOpen() const
+{
+    return context() != nullptr;
+}
+
+std::shared_ptr<ObjectContext> XCoreDataManagement::context() const
+{
+    QMutexLocker locker(&m_openMutex);
+    return m_context;
+}
+
+// One transaction, so that a process starting a download meanwhile either has its claim
+// seen here or writes its status after this.
+bool XCoreDataManagement::resetAllProgressTask(ObjectContext &context)
+{
+    SqliteDatabase &database = context.database();
+    if (!database.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        Log::line(QStringLiteral("resetAllProgressTask: %1").arg(database.errorMessage()));
+        Log::line(QStringLiteral("place store error."));
+        return false;
+    }
+    SqliteStatement running(database, QStringLiteral("SELECT id FROM XTask WHERE status = 1"));
+    SqliteStatement reset(database, QStringLiteral("UPDATE XTask SET status = 0 WHERE id = ?"));
+    bool ok = true;
+    while (ok && running.next()) {
+        if (TaskClaim::isHeld(claimFolder(), running.integer(0)))
+            continue;
+        reset.reset();
+        reset.bind(1, running.integer(0));
+        ok = reset.run();
+    }
+    if (ok && !running.failed() && database.exec(QStringLiteral("COMMIT")))
+        return true;
+    Log::line(QStringLiteral("resetAllProgressTask: %1").arg(database.errorMessage()));
+    Log::line(QStringLiteral("place store error."));
+    database.exec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
+{
+    const auto opened = context();
+    if (!opened)
+        return {};
+    QString error;
+    const auto all = opened->fetch(XTask::entity(), QStringLiteral("1"), {},
+                                   [](XManagedObject &) { return true; }, &error);
+    if (!all) {
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        return {};
+    }
+    auto tasks = recordsOf<XTask>(*all);
+    sortNewestFirst(tasks);
+    return tasks;
+}
+
+QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString &text)
+{
+    const auto opened = context();
+    const QString needle = TextFold::fold(text);
+    if (!opened || needle.isEmpty())
+        return {};
+    QString error;
+    const auto files = opened->fetch(
+        XFile::entity(), QStringLiteral("instr(name_folded, ?) > 0"), {needle},
+        [&needle](XManagedObject &file) {
+            return TextFold::fold(static_cast<XFile &>(file).name()).contains(needle);
+        },
+        &error);
+    if (!files) {
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        return {};
+    }
+    QList<std::shared_ptr<XTask>> tasks;
+    for (const auto &file : recordsOf<XFile>(*files)) {
+        const auto task = file->task();
+        if (!task)
+            Log::line(QStringLiteral("%1 NOT task.").arg(file->localFile()));
+        else if (!task->isDeleted())
+            tasks.append(task);
+    }
+    return tasks;
+}
+
+QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::shared_ptr<XTask> &task)
+{
+    const auto opened = context();
+    if (!opened || !task || task->isDeleted())
+        return {};
+    const qint64 taskRow = task->rowId();
+    QString error;
+    const auto files = opened->fetch(
+        XFile::entity(), taskRow ? QStringLiteral("task = ?") : QStringLiteral("0"), {taskRow},
+        [&task](XManagedObject &file) { return static_cast<XFile &>(file).task() == task; },
+        &error);
+    if (!files) {
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        return {};
+    }
+    return recordsOf<XFile>(*files);
+}
+
+QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
+{
+    const QString wanted = TextFold::fold(url);
+    QList<std::shared_ptr<XTask>> found;
+    for (const auto &task : existHistorys()) {
+        const QString taskURL = task->url();
+        if (!taskURL.isNull() && TextFold::fold(taskURL) == wanted)
+            found.append(task);
+    }
+    return found;
+}
+
+bool XCoreDataManagement::existURL(const QString &url)
+{
+    return !searchURL(url).isEmpty();
+}
+
+std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, const QString &cookie,
+                                                         const QString &note)
+{
+    const auto opened = context();
+    if (!opened)
+        return nullptr;
+    auto task = std::static_pointer_cast<XTask>(opened->insertObject(XTask::entity()));
+    task->setCreateDate(QDateTime::currentDateTime());
+    task->setUrl(url);
+    task->setNote(note);
+    task->setBrowers(cookie == QLatin1String("None") ? QStringLiteral("") : cookie);
+    return task;
+}
+
+std::shared_ptr<XFile> XCoreDataManagement::createFile(const QUrl &fileURL)
+{
+    const auto opened = context();
+    if (!opened)
+        return nullptr;
+    auto file = std::static_pointer_cast<XFile>(opened->insertObject(XFile::entity()));
+    file->setLocalFile(fileURL.toLocalFile());
+    return file;
+}
+
+bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
+{
+    const auto opened = context();
+    if (!opened || !task)
+        return false;
+    for (const auto &file : filesForTask(task))
+        opened->deleteObject(file);
+    opened->deleteObject(task);
+    return opened->requestSave();
+}
+
+bool XCoreDataManagement::save()
+{
+    const auto opened = context();
+    return opened && opened->requestSave();
+}
+
+bool XCoreDataManagement::hasChanges() const
+{
+    const auto opened = context();
+    return opened && opened->hasChanges();
+}
+
+std::unique_ptr<TaskClaim> XCoreDataManagement::claimTask(const XTask &task)
+{
+    const qint64 taskRow = task.rowId();
+    if (!isOpen() || !taskRow)
+        return nullptr;
+    return TaskClaim::take(claimFolder(), taskRow);
+}
+
+bool XCoreDataManagement::isClaimed(const XTask &task) const
+{
+    const qint64 taskRow = task.rowId();
+    return taskRow && TaskClaim::isHeld(claimFolder(), taskRow);
+}

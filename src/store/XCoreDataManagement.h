@@ -1,0 +1,76 @@
+#pragma once
+
+#include "store/TaskClaim.h"
+#include "store/XFile.h"
+#include "store/XTask.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class ObjectContext;
+
+// The persistent task history: $HOME/Documents/XTaskModel.sqlite, its records and every
+// query, creation, removal and save made on them. Any thread may call it.
+//
+// A store that could not be opened is still an object: it answers every query with an empty
+// list, every save with NO and every creation with null, so that nothing runs unrecorded.
+class XCoreDataManagement
+{
+public:
+    // The application's store. When it is not open, each call tries to open it again.
+    static XCoreDataManagement &shared();
+    static QString defaultStorePath();
+
+    explicit XCoreDataManagement(QString storePath);
+    // Saves what is still pending, so nothing queued is lost at exit.
+    ~XCoreDataManagement();
+    XCoreDataManagement(const XCoreDataManagement &) = delete;
+    XCoreDataManagement &operator=(const XCoreDataManagement &) = delete;
+
+    // Opens (creating or upgrading) the file and resets interrupted downloads; logs
+    // "place store error." when that fails. True when the store is open.
+    bool open();
+    bool isOpen() const;
+    QString storePath() const { return m_storePath; }
+
+    // All tasks, newest first; tasks created at the same moment, the last created first.
+    QList<std::shared_ptr<XTask>> existHistorys();
+    // The task of each file whose name contains the text, ignoring case and accents; a task
+    // comes once per matching file. A text that folds to nothing finds nothing.
+    QList<std::shared_ptr<XTask>> tasksWithString(const QString &text);
+    QList<std::shared_ptr<XFile>> filesForTask(const std::shared_ptr<XTask> &task);
+    // The tasks whose URL is the given one, ignoring case and accents; newest first.
+    QList<std::shared_ptr<XTask>> searchURL(const QString &url);
+    bool existURL(const QString &url);
+
+    // A new task, inserted and not saved; null when the store is not open.
+    std::shared_ptr<XTask> creatTaskURL(const QString &url, const QString &cookie,
+                                        const QString &note);
+    // A new file record for the file, linked to no task, inserted and not saved.
+    std::shared_ptr<XFile> createFile(const QUrl &fileURL);
+    // Deletes the task's file records and the task, and saves.
+    bool removeItem(const std::shared_ptr<XTask> &task);
+    // Writes every change at once on the main thread (NO when that fails: the changes stay
+    // pending); from another thread queues the save there and answers YES.
+    bool save();
+    bool hasChanges() const;
+
+    // The claim a download holds on its task while it runs (see TaskClaim); null when
+    // another download, in this or another process, holds it, or the task was never saved.
+    std::unique_ptr<TaskClaim> claimTask(const XTask &task);
+    bool isClaimed(const XTask &task) const;
+
+private:
+    std::shared_ptr<ObjectContext> context() const;
+    QString claimFolder() const { return m_storePath + QStringLiteral("-claims"); }
+    // Part of opening: status 1 becomes 0 for every task that no running download claims.
+    bool resetAllProgressTask(ObjectContext &context);
+
+    const QString m_storePath;
+    mutable QMutex m_openMutex;
+    std::shared_ptr<ObjectContext> m_context;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "store/XManagedObject.h"
+
+class XTask;
+
+// One media file that a task downloaded. The store finds a task's files with filesForTask();
+// a task holds no list of its files. The media operations of a file are added by the file
+// work; this class holds its stored data.
+class XFile : public XManagedObject
+{
+public:
+    enum Attribute {
+        Url,
+        LocalFile,
+        Name,
+        SourceDescription,
+        Thumbnail,
+        VideoEncodeName,
+        Width,
+        Height,
+        Duration,
+        Task,
+    };
+
+    static const EntityDescription &entity();
+
+    // Reserved: nothing writes it.
+    QString url() const { return textValue(Url); }
+    void setUrl(const QString &url) { setText(Url, url); }
+    // Absolute path of the media file.
+    QString localFile() const { return textValue(LocalFile); }
+    void setLocalFile(const QString &path) { setText(LocalFile, path); }
+    // The file name without extension; what the history search matches.
+    QString name() const { return textValue(Name); }
+    void setName(const QString &name) { setText(Name, name); }
+    // Read from the database when first asked for.
+    QString source_description() const { return textValue(SourceDescription); }
+    void setSource_description(const QString &text) { setText(SourceDescription, text); }
+    // Read from the database when first asked for.
+    QByteArray thumbnail() const { return blobValue(Thumbnail); }
+    void setThumbnail(const QByteArray &image) { setBlob(Thumbnail, image); }
+    QString videoEncodeName() const { return textValue(VideoEncodeName); }
+    void setVideoEncodeName(const QString &codec) { setText(VideoEncodeName, codec); }
+    std::optional<qint64> width() const { return integerValue(Width); }
+    void setWidth(std::optional<qint64> pixels) { setInteger(Width, pixels); }
+    std::optional<qint64> height() const { return integerValue(Height); }
+    void setHeight(std::optional<qint64> pixels) { setInteger(Height, pixels); }
+    std::optional<float> duration() const { return floatValue(Duration); }
+    void setDuration(std::optional<float> seconds) { setFloat(Duration, seconds); }
+
+    std::shared_ptr<XTask> task() const;
+    void setTask(const std::shared_ptr<XTask> &task);
+
+private:
+    XFile();
+    static std::shared_ptr<XManagedObject> make();
+};
