@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
@@ -99,7 +100,10 @@ QString NSTavoTools::stringForDuration(float seconds)
 // which ffmpeg refuses.
 QString NSTavoTools::stringForAccurateDuration(float seconds)
 {
-    const double hundredths = std::isnan(seconds) ? 0.0 : std::round(double(seconds) * 100.0);
+    const double hundredths =
+        std::isnan(seconds) ? 0.0
+                            : std::clamp(std::round(double(seconds) * 100.0), 100.0 * INT_MIN,
+                                         100.0 * INT_MAX);
     const int s = saturatedSeconds(std::trunc(hundredths / 100.0));
     const int hours = s / 3600;
     const int minutes = (s - 3600 * hours) / 60;
