@@ -102,6 +102,13 @@ void NSYtdlpTask::kill()
 
 void NSYtdlpTask::beginRun()
 {
+    // Each run reports on itself only, should a runner be used for more than one.
+    {
+        QMutexLocker locker(&m_filesMutex);
+        m_completedFiles.reset();
+    }
+    m_numberOfCurrent.store(1);
+    m_numberOfTotal.store(1);
     m_stopRequested.store(false);
     m_monitorEnded = false;
     m_stopReasonFound = false;
