@@ -17,7 +17,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 constexpr qint64 fileBytes = 200LL * 1024 * 1024;
 
@@ -44,8 +45,7 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-struct Timing
-{
+struct Timing {
     double wall;
     double cpu;
 };
@@ -73,7 +73,8 @@ Timing ytdlpAlone(const QString &folder, const QString &url)
     process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    process.start(folder + "/yt-dlp", {"-P", folder + "/", "--write-description", "--newline", "--", url});
+    process.start(folder + "/yt-dlp",
+                  {"-P", folder + "/", "--write-description", "--newline", "--", url});
     process.waitForFinished(-1);
     const Timing timing{timer.nsecsElapsed() / 1e9, 0};
     if (QFile(folder + "/big [big].mp4").size() != fileBytes)
@@ -89,11 +90,9 @@ int main(int argc, char *argv[])
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     QTemporaryDir site;
     QTemporaryDir work;
-    if (!MediaFactory::makeBlob(site.filePath("big.mp4"), fileBytes))
-        return 1;
+    if (!MediaFactory::makeBlob(site.filePath("big.mp4"), fileBytes)) return 1;
     MediaServer server(site.path());
-    if (!server.isRunning())
-        return 1;
+    if (!server.isRunning()) return 1;
     QFile::link("/usr/bin/yt-dlp", work.filePath("yt-dlp"));
     const QString url = server.url("big.mp4");
 

@@ -21,8 +21,7 @@ class TestCli : public QObject
 private:
     DownloadFixture m_site;
 
-    struct Result
-    {
+    struct Result {
         int status;
         QString out;
         QString err;
@@ -44,8 +43,7 @@ private:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 20000) {
-            if (QFileInfo(part).size() > 0)
-                return true;
+            if (QFileInfo(part).size() > 0) return true;
             QThread::msleep(50);
         }
         return false;
@@ -75,12 +73,16 @@ void TestCli::usage_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "download URL --folder DIR";
     QTest::newRow("download help") << QStringList{"download", "--help"} << 0 << "Exit status:";
     QTest::newRow("unknown command") << QStringList{"fly"} << 2 << "unknown command 'fly'";
-    QTest::newRow("no URL") << QStringList{"download", "--folder", "/tmp"} << 2 << "exactly one page URL";
-    QTest::newRow("no folder") << QStringList{"download", "http://x/"} << 2 << "--folder is required";
-    QTest::newRow("unknown browser") << QStringList{"download", "http://x/", "--folder", "/tmp", "--browser", "Lynx"}
-                                     << 2 << "unknown browser 'Lynx'";
-    QTest::newRow("missing folder") << QStringList{"download", "http://x/", "--folder", "/nonexistent/zelvo"}
-                                    << 1 << "is not a folder";
+    QTest::newRow("no URL") << QStringList{"download", "--folder", "/tmp"} << 2
+                            << "exactly one page URL";
+    QTest::newRow("no folder") << QStringList{"download", "http://x/"} << 2
+                               << "--folder is required";
+    QTest::newRow("unknown browser")
+        << QStringList{"download", "http://x/", "--folder", "/tmp", "--browser", "Lynx"} << 2
+        << "unknown browser 'Lynx'";
+    QTest::newRow("missing folder")
+        << QStringList{"download", "http://x/", "--folder", "/nonexistent/zelvo"} << 1
+        << "is not a folder";
 }
 
 void TestCli::usage()
@@ -96,7 +98,8 @@ void TestCli::usage()
 void TestCli::downloadListsTheFile()
 {
     const QString folder = m_site.makeWorkingFolder("cli direct");
-    const Result result = cli({"download", m_site.url("a.mp4"), "--folder", folder, "--browser", "None"});
+    const Result result =
+        cli({"download", m_site.url("a.mp4"), "--folder", folder, "--browser", "None"});
     QCOMPARE(result.status, 0);
     QCOMPARE(result.out, folder + "/a [a].mp4\n");
 }
@@ -133,9 +136,10 @@ void TestCli::secondCtrlCEndsAtOnce()
 {
     // A yt-dlp that ignores the polite stop.
     QTemporaryDir folder;
-    FakeExecutable::write(folder.filePath("yt-dlp"),
-                          "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
-                          "while :; do sleep 0.1; done\n");
+    FakeExecutable::write(
+        folder.filePath("yt-dlp"),
+        "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
+        "while :; do sleep 0.1; done\n");
     QProcess process;
     const auto cleanup = qScopeGuard([&] {
         process.kill();

@@ -34,11 +34,16 @@ void TestTerminal::result_data()
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("expected"); // "<null>" for a null result
 
-    QTest::newRow("standard output") << "echo out; echo err >&2; exit 3\n" << "out\n";
-    QTest::newRow("only standard error") << "echo err >&2\n" << "err\n";
-    QTest::newRow("nothing") << "exit 1\n" << "<null>";
-    QTest::newRow("invalid UTF-8 output falls back") << "printf '\\377'; echo err >&2\n" << "err\n";
-    QTest::newRow("arguments arrive as words") << "printf '%s|' \"$@\"\n" << "a b|'c'|$d|";
+    QTest::newRow("standard output") << "echo out; echo err >&2; exit 3\n"
+                                     << "out\n";
+    QTest::newRow("only standard error") << "echo err >&2\n"
+                                         << "err\n";
+    QTest::newRow("nothing") << "exit 1\n"
+                             << "<null>";
+    QTest::newRow("invalid UTF-8 output falls back") << "printf '\\377'; echo err >&2\n"
+                                                     << "err\n";
+    QTest::newRow("arguments arrive as words") << "printf '%s|' \"$@\"\n"
+                                               << "a b|'c'|$d|";
 }
 
 void TestTerminal::result()

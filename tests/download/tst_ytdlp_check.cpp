@@ -12,18 +12,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 // A user-owned yt-dlp whose -U exits with status code, rewriting itself to newVersion when
 // that is given.
 QString fakeYtdlp(const QString &version, int code, const QString &newVersion = {})
 {
     QString body = QStringLiteral("if [ \"$1\" = --version ]; then echo %1; exit 0; fi\n"
-                                  "if [ \"$1\" = -U ]; then\n").arg(version);
+                                  "if [ \"$1\" = -U ]; then\n")
+                       .arg(version);
     if (!newVersion.isEmpty())
         body += QStringLiteral("  sed -i 's/%1/%2/' \"$0\"\n").arg(version, newVersion);
-    if (code != 0)
-        body += QStringLiteral("  echo 'ERROR: Unable to obtain version info'\n");
+    if (code != 0) body += QStringLiteral("  echo 'ERROR: Unable to obtain version info'\n");
     body += QStringLiteral("  exit %1\nfi\nexit 9\n").arg(code);
     return body;
 }
@@ -48,8 +49,7 @@ private:
     {
         YTDLPCheck checker;
         const qint64 code = checker.checkYtdlpInURL(QUrl::fromLocalFile(folder), error);
-        if (version)
-            *version = checker.version();
+        if (version) *version = checker.version();
         return code;
     }
     static QString run(const QString &path)
@@ -80,7 +80,8 @@ void TestYtdlpCheck::updateScriptOutcomes_data()
     QTest::addColumn<QString>("version");
 
     QTest::newRow("current") << fakeYtdlp("2024.01.01", 0) << qint64(2) << "2024.01.01";
-    QTest::newRow("updated") << fakeYtdlp("2024.01.01", 0, "2024.02.02") << qint64(2) << "2024.02.02";
+    QTest::newRow("updated") << fakeYtdlp("2024.01.01", 0, "2024.02.02") << qint64(2)
+                             << "2024.02.02";
     QTest::newRow("update failed (offline)") << fakeYtdlp("2024.01.01", 100) << qint64(-1) << "";
     QTest::newRow("does not run") << "exit 1\n" << qint64(-1) << "";
 }
@@ -96,8 +97,7 @@ void TestYtdlpCheck::updateScriptOutcomes()
     QString found;
     QCOMPARE(check(folder, &found), code);
     QCOMPARE(found, version);
-    if (code == -1)
-        QVERIFY(log.containsPart("ErrorLog:"));
+    if (code == -1) QVERIFY(log.containsPart("ErrorLog:"));
 }
 
 void TestYtdlpCheck::missingOrDanglingYtdlp()
@@ -128,10 +128,12 @@ void TestYtdlpCheck::outputParse_data()
     QTest::addColumn<qint64>("code");
     QTest::addColumn<QString>("version");
 
-    QTest::newRow("first prefix wins") << "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'"
-                                       << qint64(2) << "1";
-    QTest::newRow("text after the space") << "echo 'Updated yt-dlp to 3.0 more text'" << qint64(2) << "3.0";
-    QTest::newRow("no space after the version") << "printf 'yt-dlp is up to date (7'" << qint64(2) << "7";
+    QTest::newRow("first prefix wins")
+        << "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'" << qint64(2) << "1";
+    QTest::newRow("text after the space")
+        << "echo 'Updated yt-dlp to 3.0 more text'" << qint64(2) << "3.0";
+    QTest::newRow("no space after the version")
+        << "printf 'yt-dlp is up to date (7'" << qint64(2) << "7";
     QTest::newRow("neither prefix, no errors") << "echo hello" << qint64(-1) << "";
 }
 
@@ -206,7 +208,8 @@ void TestYtdlpCheck::installFallsBackToTheSystemYtdlp()
         const QFileInfo installed(folder + "/yt-dlp");
         QVERIFY2(installed.isSymLink(), qPrintable(path));
         QCOMPARE(installed.canonicalFilePath(), QFileInfo("/usr/bin/yt-dlp").canonicalFilePath());
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"yt-dlp"});
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{"yt-dlp"});
     }
     qunsetenv("ZELVO_YTDLP_URL");
 }

@@ -21,8 +21,7 @@ private:
     static bool reached(const RecordingDelegate &delegate, float progress)
     {
         for (const auto &report : delegate.progressReports()) {
-            if (report.progress >= progress)
-                return true;
+            if (report.progress >= progress) return true;
         }
         return false;
     }
@@ -87,7 +86,8 @@ void TestYtdlpDownload::playlistWithMissingFirstKeepsTheSecond()
     RecordingDelegate delegate;
     auto task = m_site.makeTask(folder, &delegate);
     const QStringList files = downloadNow(*task, m_site.url("missing.html"));
-    QCOMPARE(delegate.reasons(), QStringList{"unable to download video data: HTTP Error 404: Not Found"});
+    QCOMPARE(delegate.reasons(),
+             QStringList{"unable to download video data: HTTP Error 404: Not Found"});
     QCOMPARE(files, QStringList{folder + "/Missing first (2) [missing-2].mp4"});
 }
 

@@ -55,12 +55,16 @@ void TestYtdlpFailures::failureWithoutErrorLine_data()
         << "echo '[generic] Extracting URL: x'\n"
            "echo 'Traceback (most recent call last):' >&2\n"
            "echo '  File \"/usr/bin/yt-dlp\", line 8, in <module>' >&2\n"
-           "echo 'FileNotFoundError: could not find chrome cookies database in \"/h/.config\"' >&2\n"
+           "echo 'FileNotFoundError: could not find chrome cookies database in \"/h/.config\"' "
+           ">&2\n"
            "echo 'WARNING: trailing warning' >&2\nexit 1\n"
         << "FileNotFoundError: could not find chrome cookies database in \"/h/.config\"";
-    QTest::newRow("silent exit status") << "exit 3\n" << "yt-dlp exited with status 3";
-    QTest::newRow("killed by a signal") << "kill -KILL $$\n" << "yt-dlp was killed by signal 9";
-    QTest::newRow("only warnings") << "echo 'WARNING: a' >&2\nexit 2\n" << "yt-dlp exited with status 2";
+    QTest::newRow("silent exit status") << "exit 3\n"
+                                        << "yt-dlp exited with status 3";
+    QTest::newRow("killed by a signal") << "kill -KILL $$\n"
+                                        << "yt-dlp was killed by signal 9";
+    QTest::newRow("only warnings") << "echo 'WARNING: a' >&2\nexit 2\n"
+                                   << "yt-dlp exited with status 2";
 }
 
 void TestYtdlpFailures::failureWithoutErrorLine()
@@ -76,10 +80,11 @@ void TestYtdlpFailures::nonZeroExitWithAFinishedFileIsNoFailure()
 {
     const QString folder = m_root.filePath("kept");
     QDir().mkpath(folder);
-    FakeExecutable::write(folder + "/yt-dlp", QStringLiteral("touch '%1/done.mp4'\n"
-                                                             "echo '[download] Destination: %1/done.mp4'\n"
-                                                             "exit 1\n")
-                                                  .arg(folder));
+    FakeExecutable::write(folder + "/yt-dlp",
+                          QStringLiteral("touch '%1/done.mp4'\n"
+                                         "echo '[download] Destination: %1/done.mp4'\n"
+                                         "exit 1\n")
+                              .arg(folder));
     RecordingDelegate delegate;
     QCOMPARE(run(folder, &delegate), QStringList{folder + "/done.mp4"});
     QVERIFY(delegate.reasons().isEmpty());
@@ -106,11 +111,12 @@ void TestYtdlpFailures::floodOfErrorOutputDoesNotStall()
 {
     const QString folder = m_root.filePath("flood");
     QDir().mkpath(folder);
-    FakeExecutable::write(folder + "/yt-dlp",
-                          QStringLiteral("head -c 1048576 /dev/zero | tr '\\0' 'w' | fold -w 100 >&2\n"
-                                         "touch '%1/after.mp4'\n"
-                                         "echo '[download] Destination: %1/after.mp4'\n")
-                              .arg(folder));
+    FakeExecutable::write(
+        folder + "/yt-dlp",
+        QStringLiteral("head -c 1048576 /dev/zero | tr '\\0' 'w' | fold -w 100 >&2\n"
+                       "touch '%1/after.mp4'\n"
+                       "echo '[download] Destination: %1/after.mp4'\n")
+            .arg(folder));
     RecordingDelegate delegate;
     LogCapture log; // ten thousand discarded lines
     QElapsedTimer timer;
@@ -141,7 +147,8 @@ void TestYtdlpFailures::missingYtdlp()
     QDir().mkpath(folder);
     RecordingDelegate delegate;
     QVERIFY(run(folder, &delegate).isEmpty());
-    QCOMPARE(delegate.reasons(), QStringList{"yt-dlp is not installed in the working folder " + folder});
+    QCOMPARE(delegate.reasons(),
+             QStringList{"yt-dlp is not installed in the working folder " + folder});
 }
 
 void TestYtdlpFailures::noWorkingFolder()

@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QFile>
 
-namespace {
+namespace
+{
 
 bool writeFile(const QString &path, const QString &text)
 {
@@ -34,15 +35,17 @@ bool DownloadFixture::writePages() const
     const QDir site(m_site.path());
     // The page's JSON-LD must name the video by an absolute URL, so it is written once the
     // server's port is known.
-    const QString ld = QStringLiteral(
-        "<html><head><title>Clip page</title><script type=\"application/ld+json\">"
-        "{\"@context\":\"https://schema.org\",\"@type\":\"VideoObject\",\"name\":\"LD Clip\","
-        "\"description\":\"First line of the description\\nsecond line\",\"contentUrl\":\"%1\","
-        "\"uploadDate\":\"2024-01-01\"}</script></head><body></body></html>\n")
-                           .arg(url("a.mp4"));
-    const QString two = QStringLiteral("<html><head><title>Two videos</title></head><body>"
-                                       "<video src=\"/a.mp4\"></video><video src=\"/b.mp4\"></video>"
-                                       "</body></html>\n");
+    const QString ld =
+        QStringLiteral(
+            "<html><head><title>Clip page</title><script type=\"application/ld+json\">"
+            "{\"@context\":\"https://schema.org\",\"@type\":\"VideoObject\",\"name\":\"LD Clip\","
+            "\"description\":\"First line of the description\\nsecond line\",\"contentUrl\":\"%1\","
+            "\"uploadDate\":\"2024-01-01\"}</script></head><body></body></html>\n")
+            .arg(url("a.mp4"));
+    const QString two =
+        QStringLiteral("<html><head><title>Two videos</title></head><body>"
+                       "<video src=\"/a.mp4\"></video><video src=\"/b.mp4\"></video>"
+                       "</body></html>\n");
     const QString missing = QStringLiteral("<html><head><title>Missing first</title></head><body>"
                                            "<video src=\"/gone.mp4\"></video><video src=\"/b.mp4\">"
                                            "</video></body></html>\n");

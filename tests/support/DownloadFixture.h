@@ -26,7 +26,8 @@ public:
     // A fresh working folder named name (any characters) whose yt-dlp is the system's.
     QString makeWorkingFolder(const QString &name) const;
     // A runner set up as the application sets one up, for folder.
-    std::unique_ptr<NSYtdlpTask> makeTask(const QString &folder, NSYtdlpTaskDelegate *delegate) const;
+    std::unique_ptr<NSYtdlpTask> makeTask(const QString &folder,
+                                          NSYtdlpTaskDelegate *delegate) const;
 
 private:
     bool writePages() const;
