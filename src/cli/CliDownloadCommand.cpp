@@ -15,7 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 enum ExitStatus { Success = 0, Failure = 1, UsageError = 2, Interrupted = 130 };
 
@@ -76,8 +77,7 @@ int CliDownloadCommand::run(const QStringList &arguments)
     }
     if (parser.positionalArguments().size() != 1)
         return usageError(QStringLiteral("give exactly one page URL"));
-    if (!parser.isSet(folder))
-        return usageError(QStringLiteral("--folder is required"));
+    if (!parser.isSet(folder)) return usageError(QStringLiteral("--folder is required"));
     QString cookieBrowser;
     if (!cookieBrowserFor(parser.value(browser), &cookieBrowser))
         return usageError(QStringLiteral("unknown browser '%1'").arg(parser.value(browser)));
@@ -87,7 +87,8 @@ int CliDownloadCommand::run(const QStringList &arguments)
         std::fprintf(stderr, "zelvo-cli: %s is not a folder\n", qPrintable(parser.value(folder)));
         return Failure;
     }
-    const QString script = Resources::pathForResource(QStringLiteral("ytdlp"), QStringLiteral("sh"));
+    const QString script =
+        Resources::pathForResource(QStringLiteral("ytdlp"), QStringLiteral("sh"));
     if (script.isEmpty()) {
         std::fprintf(stderr, "zelvo-cli: the download script ytdlp.sh is missing\n");
         return Failure;
@@ -136,13 +137,11 @@ int CliDownloadCommand::execute(NSYtdlpTask &task, const QString &url, CliProgre
     for (const QString &file : files)
         std::printf("%s\n", qPrintable(file));
     std::fflush(stdout);
-    if (interrupted)
-        return Interrupted;
+    if (interrupted) return Interrupted;
     if (!progress.stopReason().isEmpty()) {
         std::fprintf(stderr, "Download failed: %s\n", qPrintable(progress.stopReason()));
         return Failure;
     }
-    if (files.isEmpty())
-        std::fprintf(stderr, "yt-dlp finished without a file.\n");
+    if (files.isEmpty()) std::fprintf(stderr, "yt-dlp finished without a file.\n");
     return Success;
 }

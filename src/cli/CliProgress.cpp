@@ -8,9 +8,7 @@
 
 #include <unistd.h>
 
-CliProgress::CliProgress(FILE *stream) : m_stream(stream), m_terminal(::isatty(::fileno(stream)))
-{
-}
+CliProgress::CliProgress(FILE *stream) : m_stream(stream), m_terminal(::isatty(::fileno(stream))) {}
 
 void CliProgress::downloadStoppedWithReason(const QString &reason)
 {
@@ -22,8 +20,7 @@ void CliProgress::progress(float progress, float size, float speed)
 {
     m_progress.store(progress);
     // A finished line reports -1; keep the last real size rather than show "-1 bytes".
-    if (size > 0)
-        m_size.store(size);
+    if (size > 0) m_size.store(size);
     m_speed.store(speed);
     m_seen.store(true);
 }
@@ -38,11 +35,9 @@ QString CliProgress::describe(const NSYtdlpTask &task) const
 {
     QString line = QString::asprintf("%5.1f%%", double(m_progress.load()) * 100.0);
     const float size = m_size.load();
-    if (size > 0)
-        line += QStringLiteral("  of ") + QLocale::c().formattedDataSize(qint64(size));
+    if (size > 0) line += QStringLiteral("  of ") + QLocale::c().formattedDataSize(qint64(size));
     const float speed = m_speed.load();
-    if (speed > 0)
-        line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(quint64(speed));
+    if (speed > 0) line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(quint64(speed));
     if (task.numberOfTotal() >= 2)
         line += QStringLiteral("  %1 of %2").arg(task.numberOfCurrent()).arg(task.numberOfTotal());
     return line;
@@ -50,17 +45,14 @@ QString CliProgress::describe(const NSYtdlpTask &task) const
 
 void CliProgress::show(const NSYtdlpTask &task)
 {
-    if (!m_seen.load())
-        return;
+    if (!m_seen.load()) return;
     const QString line = describe(task);
-    if (line == m_lastShown)
-        return;
+    if (line == m_lastShown) return;
     if (m_terminal) {
         std::fprintf(m_stream, "\r\033[K%s", qPrintable(line));
         m_lineOpen = true;
     } else {
-        if (m_sincePlainLine.isValid() && m_sincePlainLine.elapsed() < 1000)
-            return;
+        if (m_sincePlainLine.isValid() && m_sincePlainLine.elapsed() < 1000) return;
         m_sincePlainLine.start();
         std::fprintf(m_stream, "%s\n", qPrintable(line));
     }
@@ -70,8 +62,7 @@ void CliProgress::show(const NSYtdlpTask &task)
 
 void CliProgress::finish()
 {
-    if (m_lineOpen)
-        std::fputc('\n', m_stream);
+    if (m_lineOpen) std::fputc('\n', m_stream);
     m_lineOpen = false;
     std::fflush(m_stream);
 }

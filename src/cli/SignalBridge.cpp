@@ -6,7 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 int signalPipe[2] = {-1, -1};
 
@@ -22,8 +23,7 @@ void onSignal(int number)
 
 SignalBridge::SignalBridge(QObject *parent) : QObject(parent)
 {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalBridge::readSignals);
     struct sigaction action = {};

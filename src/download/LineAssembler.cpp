@@ -1,13 +1,13 @@
 #include "download/LineAssembler.h"
 
-namespace {
+namespace
+{
 
 qsizetype lastLineBreak(const QString &text)
 {
     for (qsizetype i = text.size() - 1; i >= 0; --i) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            return i;
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) return i;
     }
     return -1;
 }

@@ -12,7 +12,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 // Standard error is only read for its last lines; a child that writes without end must not
 // make the application grow without end.
@@ -27,12 +28,11 @@ QString formatFor(bool tryBestVideo, bool mustMP4Format)
 
 QString lastErrorLine(const QString &errorText)
 {
-    const QStringList lines = QString(errorText).replace(QLatin1Char('\r'), QLatin1Char('\n'))
-                                  .split(QLatin1Char('\n'));
+    const QStringList lines =
+        QString(errorText).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n'));
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         const QString line = it->trimmed();
-        if (!line.isEmpty() && !line.startsWith(QLatin1String("WARNING:")))
-            return line;
+        if (!line.isEmpty() && !line.startsWith(QLatin1String("WARNING:"))) return line;
     }
     return {};
 }
@@ -55,8 +55,7 @@ QString NSYtdlpTask::optionString() const
     if (!m_cookieBrowser.isEmpty())
         options += QStringLiteral(" --cookies-from-browser ") + ShellQuote::quote(m_cookieBrowser);
     const QString format = formatFor(m_tryBestVideo, m_mustMP4Format);
-    if (!format.isEmpty())
-        options += QStringLiteral(" -f ") + ShellQuote::quote(format);
+    if (!format.isEmpty()) options += QStringLiteral(" -f ") + ShellQuote::quote(format);
     options += QStringLiteral(" --write-description");
     return options;
 }
@@ -78,8 +77,7 @@ QStringList NSYtdlpTask::downloadURL(const QString &url)
     const bool stoppedByOutput = finishOutput(process.readAllStandardOutput());
     collectErrorOutput(process.readAllStandardError());
     endRun();
-    if (!stoppedByOutput && !finishErrorOutput())
-        reportExitFailure(process);
+    if (!stoppedByOutput && !finishErrorOutput()) reportExitFailure(process);
     return existingCompletedFiles();
 }
 
@@ -102,6 +100,13 @@ void NSYtdlpTask::kill()
 
 void NSYtdlpTask::beginRun()
 {
+    // Each run reports on itself only, should a runner be used for more than one.
+    {
+        QMutexLocker locker(&m_filesMutex);
+        m_completedFiles.reset();
+    }
+    m_numberOfCurrent.store(1);
+    m_numberOfTotal.store(1);
     m_stopRequested.store(false);
     m_monitorEnded = false;
     m_stopReasonFound = false;
@@ -120,13 +125,11 @@ bool NSYtdlpTask::startChild(QProcess &process, const QString &url)
     process.setArguments({m_shFile, m_workingURL.toLocalFile(), url, optionString()});
     ProcessGroup::makeLeader(process);
     process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return false;
+    if (!process.waitForStarted(-1)) return false;
     QMutexLocker locker(&m_childMutex);
     m_childPid = process.processId();
     // A stop that came while the child was starting must still reach it.
-    if (m_stopRequested.load())
-        ProcessGroup::signal(m_childPid, SIGTERM);
+    if (m_stopRequested.load()) ProcessGroup::signal(m_childPid, SIGTERM);
     return true;
 }
 
@@ -149,47 +152,41 @@ void NSYtdlpTask::endRun()
 void NSYtdlpTask::consumeOutput(QByteArrayView bytes)
 {
     const QString text = m_outputLines.feed(bytes);
-    if (text.isEmpty())
-        return;
+    if (text.isEmpty()) return;
     // Once the monitor has reported a stop reason it reads no further; the rest of the
     // output is read in one final pass when the child has ended.
     if (m_monitorEnded) {
         m_deferredOutput += text;
         return;
     }
-    if (readingPass(text))
-        m_monitorEnded = true;
+    if (readingPass(text)) m_monitorEnded = true;
 }
 
 bool NSYtdlpTask::finishOutput(QByteArrayView rest)
 {
     QString text = m_deferredOutput + m_outputLines.feed(rest) + m_outputLines.finish();
     m_deferredOutput.clear();
-    if (text.isEmpty())
-        return false;
+    if (text.isEmpty()) return false;
     return readingPass(text);
 }
 
 void NSYtdlpTask::collectErrorOutput(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
-        return;
+    if (bytes.isEmpty()) return;
     m_errorText += m_errorLines.feed(bytes);
-    if (m_errorText.size() <= maximumErrorText)
-        return;
-    const qsizetype cut = m_errorText.indexOf(QLatin1Char('\n'), m_errorText.size() - maximumErrorText / 2);
+    if (m_errorText.size() <= maximumErrorText) return;
+    const qsizetype cut =
+        m_errorText.indexOf(QLatin1Char('\n'), m_errorText.size() - maximumErrorText / 2);
     m_errorText.remove(0, cut < 0 ? m_errorText.size() - maximumErrorText / 2 : cut + 1);
 }
 
 bool NSYtdlpTask::finishErrorOutput()
 {
     m_errorText += m_errorLines.finish();
-    if (m_errorText.isEmpty())
-        return false;
+    if (m_errorText.isEmpty()) return false;
     QString reason;
     // Standard error's kept lines are not analysed; it is read for its stop reason only.
-    if (availableLogs(m_errorText, &reason) || !delegate())
-        return false;
+    if (availableLogs(m_errorText, &reason) || !delegate()) return false;
     report(reason);
     return true;
 }
@@ -199,7 +196,8 @@ void NSYtdlpTask::reportExitFailure(const QProcess &process)
     // A child that died without an "ERROR: " line (a Python traceback, a signal) and left no
     // file must not pass for a download that found nothing.
     const bool failed = process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0;
-    if (!failed || m_stopReasonFound || m_stopRequested.load() || !existingCompletedFiles().isEmpty())
+    if (!failed || m_stopReasonFound || m_stopRequested.load() ||
+        !existingCompletedFiles().isEmpty())
         return;
     QString reason = lastErrorLine(m_errorText);
     if (reason.isEmpty()) {
@@ -213,19 +211,16 @@ void NSYtdlpTask::reportExitFailure(const QProcess &process)
 void NSYtdlpTask::report(const QString &reason)
 {
     m_stopReasonFound = true;
-    if (NSYtdlpTaskDelegate *target = delegate())
-        target->downloadStoppedWithReason(reason);
+    if (NSYtdlpTaskDelegate *target = delegate()) target->downloadStoppedWithReason(reason);
 }
 
 QStringList NSYtdlpTask::existingCompletedFiles() const
 {
     QMutexLocker locker(&m_filesMutex);
     QStringList existing;
-    if (!m_completedFiles)
-        return existing;
+    if (!m_completedFiles) return existing;
     for (const QString &path : *m_completedFiles) {
-        if (QFileInfo(path).isFile())
-            existing << path;
+        if (QFileInfo(path).isFile()) existing << path;
     }
     return existing;
 }
@@ -233,14 +228,12 @@ QStringList NSYtdlpTask::existingCompletedFiles() const
 void NSYtdlpTask::addCompletedFile(const QString &path)
 {
     QMutexLocker locker(&m_filesMutex);
-    if (!m_completedFiles)
-        m_completedFiles.emplace();
+    if (!m_completedFiles) m_completedFiles.emplace();
     m_completedFiles->append(path);
 }
 
 void NSYtdlpTask::removeCompletedFile(const QString &path)
 {
     QMutexLocker locker(&m_filesMutex);
-    if (m_completedFiles)
-        m_completedFiles->removeAll(path);
+    if (m_completedFiles) m_completedFiles->removeAll(path);
 }

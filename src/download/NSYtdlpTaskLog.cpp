@@ -10,7 +10,8 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+namespace
+{
 
 const QString errorMarker = QStringLiteral("ERROR: ");
 const QString mergeMarker = QStringLiteral("[Merger] Merging formats into ");
@@ -25,8 +26,7 @@ const QRegularExpression &compiled(const QString &pattern,
     thread_local QHash<QPair<QString, int>, QRegularExpression> cache;
     const QPair<QString, int> key(pattern, int(options));
     auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.insert(key, QRegularExpression(pattern, options));
+    if (it == cache.end()) it = cache.insert(key, QRegularExpression(pattern, options));
     return *it;
 }
 
@@ -47,12 +47,9 @@ qint64 integerAt(const QString &text, qsizetype position)
 
 qint64 truncated(float value)
 {
-    if (std::isnan(value))
-        return 0;
-    if (value >= 9.2e18f)
-        return std::numeric_limits<qint64>::max();
-    if (value <= -9.2e18f)
-        return std::numeric_limits<qint64>::min();
+    if (std::isnan(value)) return 0;
+    if (value >= 9.2e18f) return std::numeric_limits<qint64>::max();
+    if (value <= -9.2e18f) return std::numeric_limits<qint64>::min();
     return static_cast<qint64>(value);
 }
 
@@ -63,8 +60,7 @@ QString withoutEnclosingQuotes(QString text)
     text.remove(QLatin1Char('\n'));
     if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
         text = text.mid(1, text.size() - 2);
-    if (text.count(QLatin1Char('"')) == text.size())
-        return {};
+    if (text.count(QLatin1Char('"')) == text.size()) return {};
     return text;
 }
 
@@ -74,8 +70,7 @@ float numberOf(const QString &text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    if (ok)
-        return static_cast<float>(value);
+    if (ok) return static_cast<float>(value);
     const float infinity = std::numeric_limits<float>::infinity();
     return text.startsWith(QLatin1Char('-')) ? -infinity : infinity;
 }
@@ -98,21 +93,19 @@ float unitFigure(const QString &line, const QString &pattern, float multiplier, 
 
 } // namespace
 
-std::optional<QStringList> NSYtdlpTask::availableLogs(const QString &text, QString *stopReason) const
+std::optional<QStringList> NSYtdlpTask::availableLogs(const QString &text,
+                                                      QString *stopReason) const
 {
-    const QStringList lines = QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'))
-                                  .split(QLatin1Char('\n'));
+    const QStringList lines =
+        QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n'));
     QStringList kept;
     for (const QString &line : lines) {
-        if (line == QLatin1String("sh start."))
-            continue;
+        if (line == QLatin1String("sh start.")) continue;
         if (line.contains(errorMarker)) {
-            if (stopReason)
-                *stopReason = line.mid(errorMarker.size());
+            if (stopReason) *stopReason = line.mid(errorMarker.size());
             return std::nullopt;
         }
-        if (line.isEmpty())
-            continue;
+        if (line.isEmpty()) continue;
         if (line.contains(QLatin1String("[info]")) || line.contains(QLatin1String("[download]"))) {
             kept << line;
         } else if (line.contains(QLatin1String("[generic]"))) {
@@ -135,16 +128,14 @@ void NSYtdlpTask::analysisLog(const QString &line)
         while (path.endsWith(QLatin1Char('\r')) || path.endsWith(QLatin1Char('\n')) ||
                path.endsWith(QLatin1Char(' ')))
             path.chop(1);
-        if (!path.isEmpty())
-            addCompletedFile(path);
+        if (!path.isEmpty()) addCompletedFile(path);
         return;
     }
     const qsizetype already = line.indexOf(alreadyMarker);
     if (already >= 0) {
         const QString before = line.left(already);
         const qsizetype slash = before.indexOf(QLatin1Char('/'));
-        if (slash >= 0)
-            addCompletedFile(before.mid(slash));
+        if (slash >= 0) addCompletedFile(before.mid(slash));
         return;
     }
     const qsizetype merge = line.indexOf(mergeMarker);
@@ -183,15 +174,14 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
         *speed = 0;
         return;
     }
-    if (!getPartStringFromLog(line, QStringLiteral("\\[download\\] Downloading item [0-9]+ of [0-9]+"))
+    if (!getPartStringFromLog(line,
+                              QStringLiteral("\\[download\\] Downloading item [0-9]+ of [0-9]+"))
              .isEmpty()) {
         const QString itemMarker = QStringLiteral("Downloading item ");
         const qsizetype item = line.indexOf(itemMarker);
-        if (item > 0)
-            m_numberOfCurrent.store(integerAt(line, item + itemMarker.size()));
+        if (item > 0) m_numberOfCurrent.store(integerAt(line, item + itemMarker.size()));
         const qsizetype of = line.indexOf(QLatin1String(" of "));
-        if (of > 0)
-            m_numberOfTotal.store(integerAt(line, of + 4));
+        if (of > 0) m_numberOfTotal.store(integerAt(line, of + 4));
         return;
     }
     if (line.contains(QLatin1String("[download] Finished downloading playlist:")))
@@ -203,13 +193,14 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
         compiled(QStringLiteral("([-+]?[0-9]+(?:\\.[0-9]+)?)%")).match(line);
     if (percent.hasMatch()) {
         const float value = numberOf(percent.captured(1)) / 100.0f;
-        *progress = std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : (value > 0 ? 1.0f : 0.0f);
+        *progress =
+            std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : (value > 0 ? 1.0f : 0.0f);
     }
 
     bool found = false;
-    float bytes = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+MiB at"), 1024.0f * 1024.0f, &found);
-    if (!found)
-        bytes = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+KiB at"), 1024.0f, &found);
+    float bytes =
+        unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+MiB at"), 1024.0f * 1024.0f, &found);
+    if (!found) bytes = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+KiB at"), 1024.0f, &found);
     if (!found)
         bytes = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+GiB at"),
                            1024.0f * 1024.0f * 1024.0f, &found);
@@ -220,15 +211,15 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
 
     float rate = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+KiB/s ETA"), 1024.0f, &found);
     if (!found)
-        rate = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+MiB/s ETA"), 1024.0f * 1024.0f, &found);
+        rate =
+            unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+MiB/s ETA"), 1024.0f * 1024.0f, &found);
     *speed = found ? truncated(rate) : 0;
 }
 
 QString NSYtdlpTask::getPartStringFromLog(const QString &line, const QString &pattern)
 {
     const QRegularExpression &re = compiled(pattern);
-    if (!re.isValid())
-        return {};
+    if (!re.isValid()) return {};
     const QRegularExpressionMatch match = re.match(line);
     return match.hasMatch() ? match.captured(0) : QString();
 }
@@ -238,8 +229,7 @@ bool NSYtdlpTask::readingPass(const QString &text)
     QString reason;
     const std::optional<QStringList> kept = availableLogs(text, &reason);
     if (!kept) {
-        if (!delegate())
-            return false; // a reason nobody hears is dropped
+        if (!delegate()) return false; // a reason nobody hears is dropped
         report(reason);
         return true;
     }

@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QProcess>
 
-namespace {
+namespace
+{
 
 const QString upToDate = QStringLiteral("yt-dlp is up to date (");
 const QString updated = QStringLiteral("Updated yt-dlp to ");
@@ -58,14 +59,11 @@ YTDLPCheck::Output YTDLPCheck::runScript(const QString &name, const QStringList 
 
 qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
 {
-    if (!claim())
-        return -1;
+    if (!claim()) return -1;
     QStringList arguments;
-    if (!folder.isEmpty())
-        arguments << folder.toLocalFile();
+    if (!folder.isEmpty()) arguments << folder.toLocalFile();
     const Output output = runScript(QStringLiteral("update"), arguments);
-    if (!output.started)
-        return -1;
+    if (!output.started) return -1;
 
     const QString text = QString::fromUtf8(output.standardOutput);
     for (const QString &prefix : {upToDate, updated}) {
@@ -74,13 +72,11 @@ qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
             return 2;
         }
     }
-    if (!text.isEmpty())
-        Log::line(QStringLiteral("log:%1").arg(text));
+    if (!text.isEmpty()) Log::line(QStringLiteral("log:%1").arg(text));
 
     const QString errors = QString::fromUtf8(output.standardError);
     if (errors.contains(missing)) {
-        if (error)
-            *error = missing;
+        if (error) *error = missing;
         return 1;
     }
     Log::line(QStringLiteral("ErrorLog:%1").arg(errors));
@@ -89,13 +85,11 @@ qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
 
 void YTDLPCheck::installAtPath(const QUrl &folder)
 {
-    if (!claim())
-        return;
+    if (!claim()) return;
     const QString target = QDir(folder.toLocalFile()).filePath(QStringLiteral("yt-dlp"));
     const Output output = runScript(QStringLiteral("install"), {target});
     for (const QByteArray &stream : {output.standardOutput, output.standardError}) {
         const QString text = NSterminal::stringByPipe(stream);
-        if (!text.isEmpty())
-            Log::line(text);
+        if (!text.isEmpty()) Log::line(text);
     }
 }

@@ -15,8 +15,7 @@ public:
     QString version() const { return m_version; }
 
 private:
-    struct Output
-    {
+    struct Output {
         bool started = false;
         QByteArray standardOutput;
         QByteArray standardError;

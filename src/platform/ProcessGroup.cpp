@@ -13,8 +13,7 @@ void ProcessGroup::makeLeader(QProcess &process, bool dieWithParent)
     process.setChildProcessModifier([dieWithParent] {
         ::setpgid(0, 0);
 #ifdef Q_OS_LINUX
-        if (dieWithParent)
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (dieWithParent) ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 #else
         Q_UNUSED(dieWithParent);
 #endif
@@ -23,7 +22,6 @@ void ProcessGroup::makeLeader(QProcess &process, bool dieWithParent)
 
 bool ProcessGroup::signal(qint64 pid, int sig)
 {
-    if (pid <= 0)
-        return false;
+    if (pid <= 0) return false;
     return ::kill(-static_cast<pid_t>(pid), sig) == 0;
 }

@@ -58,17 +58,18 @@ void TestYtdlpLog::workedExampleLeavesOnlyTheMergedFile()
     NSYtdlpTask task(QStringLiteral("ytdlp.sh"), &delegate);
     LogCapture log;
     const QString w = m_folder.path();
-    analyse(task, QStringLiteral("[extractor] abc: Downloading webpage\n"
-                                 "[info] abc: Downloading 1 format(s): 137+140\n"
-                                 "[download] Destination: %1/Clip [abc].f137.mp4\n"
-                                 "[download]  45.3%% of ~ 10.00MiB at  1.00MiB/s ETA 00:05\n"
-                                 "[download] 100%% of 10.00MiB in 00:00:09 at 1.10MiB/s\n"
-                                 "[download] Destination: %1/Clip [abc].f140.m4a\n"
-                                 "[Merger] Merging formats into \"%1/Clip [abc].mp4\"\n"
-                                 "Deleting original file %1/Clip [abc].f137.mp4 (pass -k to keep)\n"
-                                 "Deleting original file %1/Clip [abc].f140.m4a (pass -k to keep)\n")
-                      .replace(QStringLiteral("%%"), QStringLiteral("%"))
-                      .arg(w));
+    analyse(task,
+            QStringLiteral("[extractor] abc: Downloading webpage\n"
+                           "[info] abc: Downloading 1 format(s): 137+140\n"
+                           "[download] Destination: %1/Clip [abc].f137.mp4\n"
+                           "[download]  45.3%% of ~ 10.00MiB at  1.00MiB/s ETA 00:05\n"
+                           "[download] 100%% of 10.00MiB in 00:00:09 at 1.10MiB/s\n"
+                           "[download] Destination: %1/Clip [abc].f140.m4a\n"
+                           "[Merger] Merging formats into \"%1/Clip [abc].mp4\"\n"
+                           "Deleting original file %1/Clip [abc].f137.mp4 (pass -k to keep)\n"
+                           "Deleting original file %1/Clip [abc].f140.m4a (pass -k to keep)\n")
+                .replace(QStringLiteral("%%"), QStringLiteral("%"))
+                .arg(w));
     QCOMPARE(task.existingCompletedFiles(), QStringList{w + "/Clip [abc].mp4"});
     const auto reports = delegate.progressReports();
     QCOMPARE(reports.size(), 2);
@@ -90,19 +91,22 @@ void TestYtdlpLog::filterRules_data()
 
     QTest::newRow("script banner and blank lines") << "sh start.\n\n\n[info] a\n"
                                                    << QStringList{"[info] a"} << QStringList{};
-    QTest::newRow("carriage returns end lines") << "[download] 1.0%\r[download] 2.0%\r\n"
-                                                << QStringList{"[download] 1.0%", "[download] 2.0%"}
-                                                << QStringList{};
-    QTest::newRow("generic lines are logged apart") << "[generic] x: Extracting\n" << QStringList{}
-                                                    << QStringList{"[generic] :[generic] x: Extracting"};
+    QTest::newRow("carriage returns end lines")
+        << "[download] 1.0%\r[download] 2.0%\r\n"
+        << QStringList{"[download] 1.0%", "[download] 2.0%"} << QStringList{};
+    QTest::newRow("generic lines are logged apart")
+        << "[generic] x: Extracting\n"
+        << QStringList{} << QStringList{"[generic] :[generic] x: Extracting"};
     QTest::newRow("merger and deletion pass")
         << "[Merger] Merging formats into \"/a\"\nDeleting original file /b\n"
         << QStringList{"[Merger] Merging formats into \"/a\"", "Deleting original file /b"}
         << QStringList{};
-    QTest::newRow("anything else is discarded") << "WARNING: slow\n[youtube] id\n" << QStringList{}
-                                                << QStringList{"丢弃：WARNING: slow", "丢弃：[youtube] id"};
-    QTest::newRow("lower-case tags are not tags") << "[Download] x\n" << QStringList{}
-                                                  << QStringList{"丢弃：[Download] x"};
+    QTest::newRow("anything else is discarded")
+        << "WARNING: slow\n[youtube] id\n"
+        << QStringList{} << QStringList{"丢弃：WARNING: slow", "丢弃：[youtube] id"};
+    QTest::newRow("lower-case tags are not tags")
+        << "[Download] x\n"
+        << QStringList{} << QStringList{"丢弃：[Download] x"};
 }
 
 void TestYtdlpLog::filterRules()
@@ -158,21 +162,24 @@ void TestYtdlpLog::progressLine_data()
     QTest::newRow("real yt-dlp line, unknown speed")
         << "[download]   0.8% of  129.40KiB at  Unknown B/s ETA Unknown" << 0.008f << qint64(132505)
         << qint64(0);
-    QTest::newRow("speed in bytes counts as none") << "[download]  50.0% of 1.00KiB at 512.00B/s ETA 00:01"
-                                                   << 0.5f << qint64(1024) << qint64(0);
+    QTest::newRow("speed in bytes counts as none")
+        << "[download]  50.0% of 1.00KiB at 512.00B/s ETA 00:01" << 0.5f << qint64(1024)
+        << qint64(0);
     QTest::newRow("no total: a size is not a percentage")
-        << "[download]  127.00KiB at  421.17KiB/s (00:00:00)" << 0.0f << qint64(130048) << qint64(0);
+        << "[download]  127.00KiB at  421.17KiB/s (00:00:00)" << 0.0f << qint64(130048)
+        << qint64(0);
     QTest::newRow("a number in a title is not progress")
         << "[download] Downloading playlist: Top 2.5" << 0.0f << qint64(0) << qint64(0);
-    QTest::newRow("percentages held within 0..1 (high)") << "[download] 150.0% of 1.00MiB at" << 1.0f
-                                                         << qint64(1048576) << qint64(0);
-    QTest::newRow("percentages held within 0..1 (negative)") << "[download] -5.0% of 1.00MiB at"
-                                                             << 0.0f << qint64(1048576) << qint64(0);
+    QTest::newRow("percentages held within 0..1 (high)")
+        << "[download] 150.0% of 1.00MiB at" << 1.0f << qint64(1048576) << qint64(0);
+    QTest::newRow("percentages held within 0..1 (negative)")
+        << "[download] -5.0% of 1.00MiB at" << 0.0f << qint64(1048576) << qint64(0);
     QTest::newRow("sizes beyond 64 bits saturate")
         << QString("[download] 1.0% of 9%1.0GiB at").arg(QString(40, QLatin1Char('9'))) << 0.01f
         << std::numeric_limits<qint64>::max() << qint64(0);
-    QTest::newRow("percent overflow") << QString("[download] 9%1.0%").arg(QString(60, QLatin1Char('9')))
-                                      << 1.0f << qint64(0) << qint64(0);
+    QTest::newRow("percent overflow")
+        << QString("[download] 9%1.0%").arg(QString(60, QLatin1Char('9'))) << 1.0f << qint64(0)
+        << qint64(0);
 }
 
 void TestYtdlpLog::progressLine()
@@ -207,7 +214,8 @@ void TestYtdlpLog::playlistPosition()
     QCOMPARE(reports[0].progress, 0.0f);
     QCOMPARE(reports[0].size, 0.0f);
     QVERIFY(log.contains(QStringLiteral("Debug TOTO")));
-    QVERIFY(log.contains(QStringLiteral("其他未处理的情况:[download] Finished downloading playlist: x")));
+    QVERIFY(log.contains(
+        QStringLiteral("其他未处理的情况:[download] Finished downloading playlist: x")));
 }
 
 void TestYtdlpLog::destinationAndAlreadyDownloaded()
@@ -218,7 +226,8 @@ void TestYtdlpLog::destinationAndAlreadyDownloaded()
     task.analysisLog(QStringLiteral("[download] Destination: %1\r\n  ").arg(path("d.mp4")));
     task.analysisLog(QStringLiteral("[DOWNLOAD] destination: %1").arg(path("d.mp4")));
     task.analysisLog(QStringLiteral("[download] Destination:    "));
-    task.analysisLog(QStringLiteral("[download] %1 has already been downloaded").arg(path("a b.mp4")));
+    task.analysisLog(
+        QStringLiteral("[download] %1 has already been downloaded").arg(path("a b.mp4")));
     task.analysisLog(QStringLiteral("[download] relative.mp4 has already been downloaded"));
     QCOMPARE(task.existingCompletedFiles(),
              (QStringList{path("d.mp4"), path("d.mp4"), path("a b.mp4")}));
@@ -262,7 +271,8 @@ void TestYtdlpLog::stopReasonOncePerPassAndRestReadAtTheEnd()
     task.consumeOutput("ERROR: first\nERROR: second\n");
     QCOMPARE(delegate.reasons(), QStringList{"first"});
     // The monitor has ended: what follows waits for the final pass.
-    task.consumeOutput(QStringLiteral("[download] Destination: %1\n").arg(path("after.mp4")).toUtf8());
+    task.consumeOutput(
+        QStringLiteral("[download] Destination: %1\n").arg(path("after.mp4")).toUtf8());
     QVERIFY(task.existingCompletedFiles().isEmpty());
     QVERIFY(!task.finishOutput({}));
     QCOMPARE(task.existingCompletedFiles(), QStringList{path("after.mp4")});
@@ -277,8 +287,8 @@ void TestYtdlpLog::stopReasonWithoutDelegateIsDropped()
 
 void TestYtdlpLog::lineAssemblerJoinsPiecesCutAnywhere()
 {
-    const QByteArray text = QStringLiteral("[download] Destination: /片/é.mp4\r\n[info] ok\rtail")
-                                .toUtf8();
+    const QByteArray text =
+        QStringLiteral("[download] Destination: /片/é.mp4\r\n[info] ok\rtail").toUtf8();
     for (qsizetype cut = 0; cut <= text.size(); ++cut) {
         LineAssembler lines;
         QString joined = lines.feed(QByteArrayView(text).first(cut));
@@ -325,7 +335,8 @@ void TestYtdlpLog::outputFedByteByByteReportsAsWhole()
 
 void TestYtdlpLog::invalidPatternMatchesNothing()
 {
-    QVERIFY(NSYtdlpTask::getPartStringFromLog(QStringLiteral("[download] x"), QStringLiteral("([")).isNull());
+    QVERIFY(NSYtdlpTask::getPartStringFromLog(QStringLiteral("[download] x"), QStringLiteral("(["))
+                .isNull());
     QCOMPARE(NSYtdlpTask::getPartStringFromLog(QStringLiteral("a 12.5MiB at b"),
                                                QStringLiteral("[0-9]+\\.[0-9]+MiB at")),
              QStringLiteral("12.5MiB at"));

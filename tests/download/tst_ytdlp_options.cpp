@@ -10,10 +10,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 // A yt-dlp that writes the words it was given, NUL-separated, beside itself.
-const char recordingYtdlp[] = "for word in \"$@\"; do printf '%s\\0' \"$word\"; done > \"$(dirname \"$0\")/words\"\n";
+const char recordingYtdlp[] =
+    "for word in \"$@\"; do printf '%s\\0' \"$word\"; done > \"$(dirname \"$0\")/words\"\n";
 
 } // namespace
 
@@ -28,8 +30,7 @@ private:
     QStringList recordedWords() const
     {
         QFile file(QDir(m_folder).filePath("words"));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
+        if (!file.open(QIODevice::ReadOnly)) return {};
         QStringList words = QString::fromUtf8(file.readAll()).split(QChar(0));
         words.removeLast();
         return words;
@@ -60,11 +61,13 @@ void TestYtdlpOptions::optionString_data()
     QTest::addColumn<bool>("mp4");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("the example") << "/Volumes/Media/Work" << true << "Chrome" << true << false
-                                 << "-P '/Volumes/Media/Work/' --ffmpeg-location '%1' "
-                                    "--cookies-from-browser 'Chrome' -f 'bv*+ba/b' --write-description";
-    QTest::newRow("no format flags") << "/w" << false << "Firefox" << false << false
-                                     << "-P '/w/' --cookies-from-browser 'Firefox' --write-description";
+    QTest::newRow("the example")
+        << "/Volumes/Media/Work" << true << "Chrome" << true << false
+        << "-P '/Volumes/Media/Work/' --ffmpeg-location '%1' "
+           "--cookies-from-browser 'Chrome' -f 'bv*+ba/b' --write-description";
+    QTest::newRow("no format flags")
+        << "/w" << false << "Firefox" << false << false
+        << "-P '/w/' --cookies-from-browser 'Firefox' --write-description";
     QTest::newRow("mp4 only") << "/w" << false << "" << false << true
                               << "-P '/w/' -f 'mp4' --write-description";
     QTest::newRow("best mp4") << "/w" << false << "" << true << true
@@ -83,15 +86,15 @@ void TestYtdlpOptions::optionString()
     QFETCH(QString, expected);
     // The ffmpeg folder is real (a file named "ffmpeg" in it, or not); its path is in %1.
     QTemporaryDir ffmpegFolder;
-    if (withFfmpeg)
-        FakeExecutable::write(ffmpegFolder.filePath("ffmpeg"), "exit 0\n");
+    if (withFfmpeg) FakeExecutable::write(ffmpegFolder.filePath("ffmpeg"), "exit 0\n");
     NSYtdlpTask task(QStringLiteral("ytdlp.sh"), nullptr);
     task.setWorkingURL(QUrl::fromLocalFile(folder));
     task.setFfmpegPath(ffmpegFolder.path());
     task.setCookieBrowser(browser);
     task.setTryBestVideo(best);
     task.setMustMP4Format(mp4);
-    QCOMPARE(task.optionString(), expected.contains("%1") ? expected.arg(ffmpegFolder.path()) : expected);
+    QCOMPARE(task.optionString(),
+             expected.contains("%1") ? expected.arg(ffmpegFolder.path()) : expected);
 }
 
 void TestYtdlpOptions::wordsReachYtdlpIntact()
@@ -105,9 +108,9 @@ void TestYtdlpOptions::wordsReachYtdlpIntact()
     task.setTryBestVideo(true);
     QVERIFY(downloadNow(task, QStringLiteral("http://127.0.0.1:1/v")).isEmpty());
     QCOMPARE(recordedWords(),
-             (QStringList{"-P", m_folder + "/", "--ffmpeg-location", m_folder, "--cookies-from-browser",
-                          "Chrome", "-f", "bv*+ba/b", "--write-description", "--newline", "--",
-                          "http://127.0.0.1:1/v"}));
+             (QStringList{"-P", m_folder + "/", "--ffmpeg-location", m_folder,
+                          "--cookies-from-browser", "Chrome", "-f", "bv*+ba/b",
+                          "--write-description", "--newline", "--", "http://127.0.0.1:1/v"}));
     QVERIFY(delegate.reasons().isEmpty());
 }
 

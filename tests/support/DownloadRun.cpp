@@ -47,11 +47,9 @@ QList<qint64> processesMentioning(const QString &text)
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool isPid = false;
         const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
-            continue;
+        if (!isPid) continue;
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle))
-            found << pid;
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle)) found << pid;
     }
     return found;
 }

@@ -2,7 +2,8 @@
 
 #include <QMutexLocker>
 
-namespace {
+namespace
+{
 LogCapture *active = nullptr;
 }
 
@@ -20,8 +21,7 @@ LogCapture::~LogCapture()
 
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (!active)
-        return;
+    if (!active) return;
     // Qt Test's own warnings (a failed QVERIFY in a slot, say) must still be seen.
     if (type != QtInfoMsg && type != QtDebugMsg && active->m_previous)
         active->m_previous(type, QMessageLogContext(), message);
@@ -43,8 +43,7 @@ bool LogCapture::contains(const QString &line) const
 bool LogCapture::containsPart(const QString &part) const
 {
     for (const QString &line : lines()) {
-        if (line.contains(part))
-            return true;
+        if (line.contains(part)) return true;
     }
     return false;
 }

@@ -4,17 +4,21 @@
 #include <QFile>
 #include <QProcess>
 
-namespace {
+namespace
+{
 
 QStringList sources(double seconds, const QString &size)
 {
     const QString length = QString::number(seconds);
-    return {"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size, length),
-            "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(length)};
+    return {"-f", "lavfi",
+            "-i", QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size, length),
+            "-f", "lavfi",
+            "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(length)};
 }
 
-const QStringList videoCodec = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
-                                "-g", "25", "-keyint_min", "25", "-sc_threshold", "0"};
+const QStringList videoCodec = {"-c:v",          "libx264", "-preset", "ultrafast",   "-pix_fmt",
+                                "yuv420p",       "-g",      "25",      "-keyint_min", "25",
+                                "-sc_threshold", "0"};
 
 } // namespace
 
@@ -30,7 +34,8 @@ bool MediaFactory::ffmpeg(const QStringList &arguments)
 
 bool MediaFactory::makeClip(const QString &path, double seconds, const QString &size)
 {
-    return ffmpeg(sources(seconds, size) + videoCodec + QStringList{"-c:a", "aac", "-shortest", path});
+    return ffmpeg(sources(seconds, size) + videoCodec +
+                  QStringList{"-c:a", "aac", "-shortest", path});
 }
 
 bool MediaFactory::makeDash(const QString &folder, double seconds)

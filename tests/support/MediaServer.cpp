@@ -10,8 +10,7 @@ MediaServer::MediaServer(const QString &root)
     m_process.setArguments({TestEnvironment::supportFile(QStringLiteral("media_server.py")), root});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QIODevice::ReadOnly);
-    if (!m_process.waitForStarted(10000))
-        return;
+    if (!m_process.waitForStarted(10000)) return;
     while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
     }
     m_port = static_cast<quint16>(m_process.readLine().trimmed().toUInt());

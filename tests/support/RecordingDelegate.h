@@ -11,8 +11,7 @@
 class RecordingDelegate : public NSYtdlpTaskDelegate
 {
 public:
-    struct Progress
-    {
+    struct Progress {
         float progress;
         float size;
         float speed;

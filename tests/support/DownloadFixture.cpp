@@ -1,0 +1,72 @@
+#include "support/DownloadFixture.h"
+
+#include "download/NSYtdlpTask.h"
+#include "support/MediaFactory.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace
+{
+
+bool writeFile(const QString &path, const QString &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+}
+
+} // namespace
+
+bool DownloadFixture::start()
+{
+    const QDir site(m_site.path());
+    if (!MediaFactory::makeClip(site.filePath("a.mp4"), 2) ||
+        !QFile::copy(site.filePath("a.mp4"), site.filePath("b.mp4")) ||
+        !MediaFactory::makeDash(site.filePath("dash"), 2) ||
+        !MediaFactory::makeBlob(site.filePath("large.mp4"), largeFileBytes))
+        return false;
+    m_server = std::make_unique<MediaServer>(m_site.path());
+    return m_server->isRunning() && writePages();
+}
+
+bool DownloadFixture::writePages() const
+{
+    const QDir site(m_site.path());
+    // The page's JSON-LD must name the video by an absolute URL, so it is written once the
+    // server's port is known.
+    const QString ld =
+        QStringLiteral(
+            "<html><head><title>Clip page</title><script type=\"application/ld+json\">"
+            "{\"@context\":\"https://schema.org\",\"@type\":\"VideoObject\",\"name\":\"LD Clip\","
+            "\"description\":\"First line of the description\\nsecond line\",\"contentUrl\":\"%1\","
+            "\"uploadDate\":\"2024-01-01\"}</script></head><body></body></html>\n")
+            .arg(url("a.mp4"));
+    const QString two =
+        QStringLiteral("<html><head><title>Two videos</title></head><body>"
+                       "<video src=\"/a.mp4\"></video><video src=\"/b.mp4\"></video>"
+                       "</body></html>\n");
+    const QString missing = QStringLiteral("<html><head><title>Missing first</title></head><body>"
+                                           "<video src=\"/gone.mp4\"></video><video src=\"/b.mp4\">"
+                                           "</video></body></html>\n");
+    return writeFile(site.filePath("ld.html"), ld) && writeFile(site.filePath("two.html"), two) &&
+           writeFile(site.filePath("missing.html"), missing);
+}
+
+QString DownloadFixture::makeWorkingFolder(const QString &name) const
+{
+    const QString folder = QDir(m_folders.path()).filePath(name);
+    QDir().mkpath(folder);
+    QFile::link(QStringLiteral("/usr/bin/yt-dlp"), QDir(folder).filePath("yt-dlp"));
+    return folder;
+}
+
+std::unique_ptr<NSYtdlpTask> DownloadFixture::makeTask(const QString &folder,
+                                                       NSYtdlpTaskDelegate *delegate) const
+{
+    auto task = std::make_unique<NSYtdlpTask>(TestEnvironment::resourceFile("ytdlp.sh"), delegate);
+    task->setWorkingURL(QUrl::fromLocalFile(folder));
+    task->setFfmpegPath(folder);
+    task->setCookieBrowser({});
+    return task;
+}
