@@ -1,0 +1,60 @@
+// A second process on the same history, for the tests that need one:
+//   store_child save-loop DB   creates and saves tasks without end, printing "saved N"
+//                              after each committed save, until it is killed;
+//   store_child claim DB URL   claims the task with that URL and marks it downloading, as
+//                              a download's start does, prints "claimed" or "refused",
+//                              and keeps the claim until its input closes.
+#include "store/XCoreDataManagement.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+int saveLoop(XCoreDataManagement &store)
+{
+    const QByteArray thumbnail(8192, 'x');
+    for (int i = 1;; ++i) {
+        auto task = store.creatTaskURL(QStringLiteral("loop-%1").arg(i), QString(), QString());
+        task->setThumbnail(thumbnail);
+        auto file = store.createFile(QUrl::fromLocalFile(QStringLiteral("/W/loop-%1.mp4").arg(i)));
+        file->setName(QStringLiteral("loop-%1").arg(i));
+        file->setTask(task);
+        if (!store.save())
+            return 3;
+        std::printf("saved %d\n", i);
+        std::fflush(stdout);
+    }
+}
+
+int claim(XCoreDataManagement &store, const QString &url)
+{
+    const auto task = store.searchURL(url).value(0);
+    const auto held = task ? store.claimTask(*task) : nullptr;
+    if (held) {
+        task->setStatus(1);
+        store.save();
+    }
+    std::puts(held ? "claimed" : "refused");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    XCoreDataManagement store(arguments.value(2));
+    if (!store.open())
+        return 2;
+    if (arguments.value(1) == QLatin1String("save-loop"))
+        return saveLoop(store);
+    if (arguments.value(1) == QLatin1String("claim"))
+        return claim(store, arguments.value(3));
+    return 1;
+}
