@@ -138,6 +138,21 @@ bool VideoFrameSource::seek(double seconds)
     return status >= 0 || fail(QStringLiteral("Cannot seek"), status);
 }
 
+// Feeds one packet of the video; true when the decoder has been told to drain. The decoder
+// would hold a key frame back for reordering until the next key frame (the frames between are
+// discarded), so it drains right after the first one.
+bool VideoFrameSource::feed(AVPacket *packet)
+{
+    if (!packet) {
+        avcodec_send_packet(m_decoder.get(), nullptr);
+        return true;
+    }
+    if (packet->stream_index != m_stream->index)
+        return false;
+    avcodec_send_packet(m_decoder.get(), packet);
+    return (packet->flags & AV_PKT_FLAG_KEY) && feed(nullptr);
+}
+
 bool VideoFrameSource::decodeFirstFrame(AVFrame *frame)
 {
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
@@ -150,14 +165,8 @@ bool VideoFrameSource::decodeFirstFrame(AVFrame *frame)
             return true;
         if (received != AVERROR(EAGAIN) || draining)
             return fail(QStringLiteral("No frame decoded"), received == AVERROR_EOF ? 0 : received);
-        const int read = av_read_frame(m_format.get(), packet.get());
-        if (read < 0) {
-            draining = true;
-            avcodec_send_packet(m_decoder.get(), nullptr);
-            continue;
-        }
-        if (packet->stream_index == m_stream->index)
-            avcodec_send_packet(m_decoder.get(), packet.get());
+        const bool atEnd = av_read_frame(m_format.get(), packet.get()) < 0;
+        draining = feed(atEnd ? nullptr : packet.get());
         av_packet_unref(packet.get());
     }
 }

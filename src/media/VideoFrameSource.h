@@ -10,6 +10,7 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVPacket;
 struct AVStream;
 
 // Frames and durations read in process with libavformat/libavcodec, standing in for the
@@ -45,6 +46,7 @@ private:
     bool open();
     bool openDecoder();
     bool seek(double seconds);
+    bool feed(AVPacket *packet);
     bool decodeFirstFrame(AVFrame *frame);
     QImage toImage(const AVFrame *frame) const;
     QImage upright(const QImage &image) const;
