@@ -1,0 +1,122 @@
+#include "store/StoredSettings.h"
+
+#include "support/FakeExecutable.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Settings = StoredSettings;
+
+namespace {
+
+QString settingsFile()
+{
+    return QDir::homePath() + QStringLiteral("/.config/Zelvo/Zelvo.conf");
+}
+
+QString makeFolder(const QTemporaryDir &root, const QString &name, const QStringList &tools)
+{
+    const QString folder = root.filePath(name);
+    QDir().mkpath(folder);
+    for (const QString &tool : tools)
+        FakeExecutable::write(QDir(folder).filePath(tool), QStringLiteral("exit 0\n"));
+    return folder;
+}
+
+} // namespace
+
+class TestStoredSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnvironment::isolateHome(); }
+
+    void init()
+    {
+        QFile::remove(settingsFile());
+        for (const char *key : {Settings::KEY_WORKING_URL_DATA, Settings::KEY_FFMPEG_URL,
+                                Settings::KEY_FFMPEG_VERSION, Settings::KEY_AUDO_START_DOWNLOAD})
+            Settings::setValue(key, QVariant());
+    }
+
+    void neverWrittenKeysReadAsAbsent()
+    {
+        QVERIFY(Settings::ytdlpPath().isEmpty());
+        QVERIFY(Settings::ffmpegURL().isEmpty());
+        QVERIFY(Settings::ffmpegVersion().isNull());
+        QVERIFY(!Settings::startDownloadAfterCreated());
+        QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_START), 0.0f);
+        QVERIFY(!Settings::boolValue(Settings::KEY_NSCreateTaskView_LAST_MP4));
+        Settings::setValue(Settings::KEY_FFMPEG_VERSION, QStringLiteral("ffmpeg version 5.1"));
+        QCOMPARE(Settings::ffmpegVersion(), QStringLiteral("ffmpeg version 5.1"));
+        QVERIFY(Settings::ffmpegURL().isEmpty());
+    }
+
+    void workingFolderCountsOnlyWithYtdlpInIt()
+    {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, QStringLiteral("work"), {QStringLiteral("ffmpeg")});
+        Settings::setFolder(Settings::KEY_WORKING_URL_DATA, folder);
+        QVERIFY(Settings::ytdlpPath().isEmpty());
+        QCOMPARE(Settings::ffmpegURL().toLocalFile(), folder + QStringLiteral("/ffmpeg"));
+        FakeExecutable::write(QDir(folder).filePath(QStringLiteral("yt-dlp")), QStringLiteral("exit 0\n"));
+        QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
+    }
+
+    void ffmpegFolderKeyWinsOverTheWorkingFolder()
+    {
+        QTemporaryDir root;
+        const QString work = makeFolder(root, QStringLiteral("work"), {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
+        const QString tools = makeFolder(root, QStringLiteral("tools"), {QStringLiteral("ffmpeg")});
+        Settings::setFolder(Settings::KEY_WORKING_URL_DATA, work);
+        Settings::setFolder(Settings::KEY_FFMPEG_URL, tools);
+        QCOMPARE(Settings::ffmpegURL().toLocalFile(), tools + QStringLiteral("/ffmpeg"));
+        QFile::remove(tools + QStringLiteral("/ffmpeg"));
+        QVERIFY(Settings::ffmpegURL().isEmpty());
+    }
+
+    void folderNamesMayHoldUrlCharacters()
+    {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, QStringLiteral("a #b %41 ?c"),
+                                          {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
+        Settings::setFolder(Settings::KEY_WORKING_URL_DATA, folder);
+        QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
+        QCOMPARE(Settings::ffmpegURL().toLocalFile(), folder + QStringLiteral("/ffmpeg"));
+    }
+
+    // What another process (or a person) wrote is text; it must read the same way.
+    void valuesWrittenAsTextReadByConversion()
+    {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, QStringLiteral("work"), {QStringLiteral("yt-dlp")});
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[General]\nKEY_AUDO_START_DOWNLOAD=true\nKEY_DEFAULT_REMOVE_START=2.5\n"
+                   "KEY_DEFAULT_REMOVE_END=inf\nKEY_NSCreateTaskView_LAST_MP4=0\n"
+                   "KEY_FFMPEG_URL=https://example.com/tools\n"
+                   "KEY_WORKING_URL_DATA=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
+        file.close();
+        QVERIFY(Settings::startDownloadAfterCreated());
+        QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_START), 2.5f);
+        QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_END), 0.0f);
+        QVERIFY(!Settings::boolValue(Settings::KEY_NSCreateTaskView_LAST_MP4));
+        QVERIFY(Settings::folderURL(Settings::KEY_FFMPEG_URL).isEmpty());
+        QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
+    }
+
+    void writesReachTheFileAtOnce()
+    {
+        Settings::setValue(Settings::KEY_AUDO_START_DOWNLOAD, true);
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("KEY_AUDO_START_DOWNLOAD=true"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoredSettings)
+#include "TestStoredSettings.moc"
