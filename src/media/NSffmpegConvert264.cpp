@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <climits>
 #include <csignal>
 
 namespace {

@@ -57,6 +57,10 @@ private:
     bool start(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &folder,
                const QString &input = "clip.mp4");
 
+    // Starts a fake ffmpeg with that body and cancels it once its shell is running.
+    bool startThenCancel(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &name,
+                         const QString &body);
+
     QTemporaryDir m_dir;
     QString m_tools;
     int m_outputs = 0;
@@ -87,6 +91,15 @@ bool MediaEncoderTest::start(NSffmpegConvert264 &encoder, Recorder &recorder,
     const bool started = encoder.encodeVideo(url(input), output, folder);
     encoder.setDelegate(&recorder);
     return started;
+}
+
+bool MediaEncoderTest::startThenCancel(NSffmpegConvert264 &encoder, Recorder &recorder,
+                                       const QString &name, const QString &body)
+{
+    if (!start(encoder, recorder, fakeFolder(name, body)))
+        return false;
+    QTest::qWait(200);
+    return encoder.cancel();
 }
 
 void MediaEncoderTest::refusals_data()
@@ -228,12 +241,10 @@ void MediaEncoderTest::cancelRealEncodeKeepsPlayableFile()
 void MediaEncoderTest::cancelWinsOverHardExitStatus()
 {
     // ffmpeg's hard exit after repeated interrupts is 123; it is still the user's cancel.
-    const QString folder = fakeFolder("hard-exit", "trap 'exit 123' INT\nwhile :; do sleep 0.1; done\n");
     NSffmpegConvert264 encoder;
     Recorder recorder;
-    QVERIFY(start(encoder, recorder, folder));
-    QTest::qWait(200);
-    QVERIFY(encoder.cancel());
+    QVERIFY(startThenCancel(encoder, recorder, "hard-exit",
+                            "trap 'exit 123' INT\nwhile :; do sleep 0.1; done\n"));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 10000);
     QVERIFY(recorder.lastError.has_value());
     QCOMPARE(recorder.lastError->domain, NSffmpegConvert264::cancelledDomain);
@@ -242,13 +253,10 @@ void MediaEncoderTest::cancelWinsOverHardExitStatus()
 
 void MediaEncoderTest::cancelKillsAfterThreeInterrupts()
 {
-    const QString folder = fakeFolder("deaf", "trap '' INT\nwhile :; do sleep 0.2; done\n");
     NSffmpegConvert264 encoder;
     Recorder recorder;
     LogCapture log;
-    QVERIFY(start(encoder, recorder, folder));
-    QTest::qWait(200);
-    QVERIFY(encoder.cancel());
+    QVERIFY(startThenCancel(encoder, recorder, "deaf", "trap '' INT\nwhile :; do sleep 0.2; done\n"));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 15000);
     QCOMPARE(log.lines().count("task try stop"), 3);
     QVERIFY(log.contains("task kill"));
