@@ -17,14 +17,14 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
+namespace
+{
 
 using FrameSource = std::function<QByteArray(const QUrl &, qint64 milliseconds)>;
 
 bool makeClip(const QString &path)
 {
-    if (QFile::exists(path))
-        return true;
+    if (QFile::exists(path)) return true;
     const QString graph = "color=c=black:s=1920x1080:r=25:d=3[a];"
                           "testsrc2=s=1920x1080:r=25:d=57[b];[a][b]concat=n=2:v=1:a=0";
     QProcess ffmpeg;
@@ -52,8 +52,7 @@ int chooseThumbnail(const QUrl &video, const FrameSource &source)
     for (qint64 t = 100;; t += 1000) {
         ++tries;
         const QImage image = QImage::fromData(source(video, t), "JPEG");
-        if (!NSTavoTools::isImageTooSimple(image) || t >= 10000)
-            return tries;
+        if (!NSTavoTools::isImageTooSimple(image) || t >= 10000) return tries;
     }
 }
 
@@ -74,7 +73,8 @@ double bestMilliseconds(int runs, const std::function<void()> &work)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath("zelvo-bench-media");
+    const QString folder =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath("zelvo-bench-media");
     QDir().mkpath(folder);
     const QString clip = QDir(folder).filePath("black-start-1080p-60s.mp4");
     if (!makeClip(clip)) {
@@ -85,8 +85,7 @@ int main(int argc, char **argv)
     int fallbacks = 0;
     const FrameSource inProcess = [&folder, &fallbacks](const QUrl &url, qint64 t) {
         const QByteArray data = NSTavoTools::loadThumbnailBymacOSVideo(url, {t, 1000});
-        if (!data.isNull())
-            return data;
+        if (!data.isNull()) return data;
         ++fallbacks; // the key frame is more than a second off: the ffmpeg fall-back
         return frameByFfmpeg(folder, url, t);
     };
@@ -107,11 +106,13 @@ int main(int argc, char **argv)
     const double oneInProcessMs = bestMilliseconds(5, [&] {
         NSTavoTools::loadThumbnailBymacOSVideo(video, {3100, 1000});
     });
-    const double oneCommandLineMs = bestMilliseconds(5, [&] { frameByFfmpeg(folder, video, 3100); });
+    const double oneCommandLineMs =
+        bestMilliseconds(5, [&] { frameByFfmpeg(folder, video, 3100); });
     std::printf("one frame at 3.1 s: in process %.1f ms, ffmpeg command line %.1f ms\n",
                 oneInProcessMs, oneCommandLineMs);
 
-    const QImage frame = QImage::fromData(NSTavoTools::loadThumbnailBymacOSVideo(video, {3100, 1000}), "JPEG");
+    const QImage frame =
+        QImage::fromData(NSTavoTools::loadThumbnailBymacOSVideo(video, {3100, 1000}), "JPEG");
     constexpr int counts = 50;
     const double colourMs = bestMilliseconds(1, [&] {
         for (int i = 0; i < counts; ++i)

@@ -14,7 +14,8 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 NSTavoTools::AlertHandler &alertHandler()
 {
@@ -47,8 +48,7 @@ QByteArray jpegBytes(const QImage &image)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
-    if (!writer.write(image))
-        return {};
+    if (!writer.write(image)) return {};
     return bytes;
 }
 
@@ -56,8 +56,7 @@ QByteArray jpegBytes(const QImage &image)
 
 QString NSTavoTools::stringNetworkSpeed(quint64 count)
 {
-    if (count < 1024)
-        return QString::asprintf("%lld Bit/s", static_cast<long long>(count));
+    if (count < 1024) return QString::asprintf("%lld Bit/s", static_cast<long long>(count));
     // Single precision, as the text has always been computed.
     float f = static_cast<float>(count) * (1.0f / 1024.0f);
     if (f >= 1024.0f) {
@@ -78,12 +77,9 @@ QString NSTavoTools::stringForDate(const QDateTime &date)
 // Float to int is undefined for NaN and out-of-range values: NaN reads 0, the rest saturates.
 int NSTavoTools::saturatedSeconds(double seconds)
 {
-    if (std::isnan(seconds))
-        return 0;
-    if (seconds >= double(INT_MAX))
-        return INT_MAX;
-    if (seconds <= double(INT_MIN))
-        return INT_MIN;
+    if (std::isnan(seconds)) return 0;
+    if (seconds >= double(INT_MAX)) return INT_MAX;
+    if (seconds <= double(INT_MIN)) return INT_MIN;
     return static_cast<int>(seconds);
 }
 
@@ -100,10 +96,9 @@ QString NSTavoTools::stringForDuration(float seconds)
 // which ffmpeg refuses.
 QString NSTavoTools::stringForAccurateDuration(float seconds)
 {
-    const double hundredths =
-        std::isnan(seconds) ? 0.0
-                            : std::clamp(std::round(double(seconds) * 100.0), 100.0 * INT_MIN,
-                                         100.0 * INT_MAX);
+    const double hundredths = std::isnan(seconds) ? 0.0
+                                                  : std::clamp(std::round(double(seconds) * 100.0),
+                                                               100.0 * INT_MIN, 100.0 * INT_MAX);
     const int s = saturatedSeconds(std::trunc(hundredths / 100.0));
     const int hours = s / 3600;
     const int minutes = (s - 3600 * hours) / 60;
@@ -114,15 +109,13 @@ QString NSTavoTools::stringForAccurateDuration(float seconds)
 
 bool NSTavoTools::isImageTooSimple(const QImage &image)
 {
-    if (image.isNull())
-        return true;
+    if (image.isNull()) return true;
     return checkLowColorDiversity(image);
 }
 
 bool NSTavoTools::checkLowColorDiversity(const QImage &image)
 {
-    if (image.isNull())
-        return true;
+    if (image.isNull()) return true;
     // Premultiplied, as the pixels have always been drawn; frames arrive as RGB32 and need no copy.
     QImage pixels = image;
     if (pixels.format() != QImage::Format_RGB32 &&
@@ -160,15 +153,13 @@ QByteArray NSTavoTools::loadThumbnailBymacOSVideo(const QUrl &video, const CMTim
     }
     const qint64 requested = time.wholeSeconds();
     const qint64 actual = frame.time.wholeSeconds();
-    if (std::llabs(requested - actual) > 1.1)
-        return {};
+    if (std::llabs(requested - actual) > 1.1) return {};
     return jpegBytes(frame.image);
 }
 
 float NSTavoTools::loadDurationBymacOSVideo(const QUrl &video)
 {
-    if (video.isEmpty())
-        return noDurationMark;
+    if (video.isEmpty()) return noDurationMark;
     const CMTime duration = VideoFrameSource(video.toLocalFile()).duration();
     const qint64 whole = duration.wholeSeconds();
     return whole == 0 ? noDurationMark : float(whole);

@@ -11,7 +11,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-namespace {
+namespace
+{
 
 QMutex programsMutex;
 
@@ -64,16 +65,15 @@ bool NSffmpeg::hasVideoStream(const QString &path, const QString &ffprobeFolder)
 QString NSffmpeg::faultInOutput(const ToolRunner::Outcome &outcome, const QList<QUrl> &inputs,
                                 const QString &output, const QString &ffprobeFolder)
 {
-    if (!exists(output))
-        return QStringLiteral("no output file");
+    if (!exists(output)) return QStringLiteral("no output file");
     if (outcome.crashed || outcome.exitCode != 0)
         return QStringLiteral("ffmpeg exited with status %1").arg(outcome.exitCode);
-    if (QFileInfo(output).size() == 0)
-        return QStringLiteral("the output is empty");
+    if (QFileInfo(output).size() == 0) return QStringLiteral("the output is empty");
     for (const QUrl &input : inputs) {
         if (hasVideoStream(input.toLocalFile(), ffprobeFolder))
-            return hasVideoStream(output, ffprobeFolder) ? QString()
-                                                         : QStringLiteral("the output has no video");
+            return hasVideoStream(output, ffprobeFolder)
+                       ? QString()
+                       : QStringLiteral("the output has no video");
     }
     return {};
 }
@@ -88,7 +88,12 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
     QStringList arguments;
     for (const QUrl &file : files)
         arguments << QStringLiteral("-i") << file.toLocalFile();
-    arguments << "-c:v" << "copy" << "-c:a" << "aac" << "-strict" << "experimental"
+    arguments << "-c:v"
+              << "copy"
+              << "-c:a"
+              << "aac"
+              << "-strict"
+              << "experimental"
               << "-shortest" << output;
 
     const ToolRunner::Outcome outcome = ToolRunner::run(ffmpegPath, arguments);
@@ -98,8 +103,7 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
         return {};
     }
     const QString errorText = NSterminal::stringByPipe(outcome.standardError);
-    if (!errorText.isEmpty())
-        Log::line(QStringLiteral("Error log:%1").arg(errorText));
+    if (!errorText.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(errorText));
     const QString fault =
         faultInOutput(outcome, files, output, QFileInfo(ffmpegPath).absolutePath());
     if (!fault.isNull()) {
@@ -132,8 +136,7 @@ bool NSffmpeg::refuseCut(const QUrl &input, const QUrl &output, float startSecon
     else if (!exists(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg"))))
         reason = QStringLiteral("cutoutVideo ffmpeg NOT Exist:%1")
                      .arg(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")));
-    if (reason.isNull())
-        return false;
+    if (reason.isNull()) return false;
     Log::line(reason);
     return true;
 }
@@ -141,13 +144,14 @@ bool NSffmpeg::refuseCut(const QUrl &input, const QUrl &output, float startSecon
 bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSecond,
                            float durationSecond, const QString &ffmpegFolder)
 {
-    if (refuseCut(input, output, startSecond, durationSecond, ffmpegFolder))
-        return false;
+    if (refuseCut(input, output, startSecond, durationSecond, ffmpegFolder)) return false;
     const QString outputPath = output.toLocalFile();
-    const QStringList arguments = {"-i", input.toLocalFile(),
-                                   "-ss", NSTavoTools::stringForDuration(startSecond),
-                                   "-t", NSTavoTools::stringForAccurateDuration(durationSecond),
-                                   "-c", "copy", outputPath};
+    const QStringList arguments = {
+        "-i",      input.toLocalFile(),
+        "-ss",     NSTavoTools::stringForDuration(startSecond),
+        "-t",      NSTavoTools::stringForAccurateDuration(durationSecond),
+        "-c",      "copy",
+        outputPath};
     const ToolRunner::Outcome outcome =
         ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments);
     if (!outcome.started) {
@@ -155,8 +159,7 @@ bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSec
         return false;
     }
     const QString fault = faultInOutput(outcome, {input}, outputPath, ffmpegFolder);
-    if (fault.isNull())
-        return true;
+    if (fault.isNull()) return true;
     Log::line(QStringLiteral("cutoutVideo Log:%1").arg(outcome.text()));
     Log::line(QStringLiteral("cutoutVideo %1: %2").arg(fault, outputPath));
     QFile::remove(outputPath);
@@ -174,11 +177,11 @@ bool NSffmpeg::refuseThumbnail(const QString &thumbnailFile, const QUrl &video,
     else if (thumbnailFile.isNull())
         reason = QStringLiteral("loadThumbnailInfo thumbnailFile can NOT nil.");
     else if (exists(thumbnailFile))
-        reason = QStringLiteral("loadThumbnailInfo write thumbnail file %1 exist.").arg(thumbnailFile);
+        reason =
+            QStringLiteral("loadThumbnailInfo write thumbnail file %1 exist.").arg(thumbnailFile);
     else if (video.isEmpty())
         reason = QStringLiteral("loadThumbnailInfo videoURL can NOT nil.");
-    if (reason.isNull())
-        return false;
+    if (reason.isNull()) return false;
     Log::line(reason);
     return true;
 }
@@ -186,15 +189,15 @@ bool NSffmpeg::refuseThumbnail(const QString &thumbnailFile, const QUrl &video,
 bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &video, float second,
                                      const QString &ffmpegPath)
 {
-    if (refuseThumbnail(thumbnailFile, video, ffmpegPath))
-        return false;
-    const QStringList arguments = {"-ss", NSTavoTools::stringForDuration(second),
-                                   "-i", video.toLocalFile(),
-                                   "-vframes", "1", "-q:v", "2", thumbnailFile};
+    if (refuseThumbnail(thumbnailFile, video, ffmpegPath)) return false;
+    const QStringList arguments = {"-ss",        NSTavoTools::stringForDuration(second),
+                                   "-i",         video.toLocalFile(),
+                                   "-vframes",   "1",
+                                   "-q:v",       "2",
+                                   thumbnailFile};
     const ToolRunner::Outcome outcome =
         ToolRunner::run(ffmpegPath, arguments, [](const QByteArray &chunk) {
-            Log::line(QStringLiteral("loadThumbnailInfo Result:%1")
-                          .arg(QString::fromUtf8(chunk)));
+            Log::line(QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
         });
     if (!outcome.started) {
         Log::line(QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));

@@ -23,8 +23,8 @@ public:
     static bool cutoutVideo(const QUrl &input, const QUrl &output, float startSecond,
                             float durationSecond, const QString &ffmpegFolder);
     // Writes the frame at the whole second as a JPEG; the caller judges by the file.
-    static bool loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &video,
-                                      float second, const QString &ffmpegPath);
+    static bool loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &video, float second,
+                                      const QString &ffmpegPath);
 
     // The installation through the developer tools, Homebrew and the download server.
     static bool detectXcode_SelectandReturnError(QString *error, const Handler &handler);

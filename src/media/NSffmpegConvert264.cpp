@@ -10,7 +10,8 @@
 #include <climits>
 #include <csignal>
 
-namespace {
+namespace
+{
 
 // ffmpeg hard-exits on its fourth SIGINT and leaves an MP4 without its index: three at most,
 // one a second, then a kill when it still runs a few seconds after the third.
@@ -32,8 +33,7 @@ NSffmpegConvert264::NSffmpegConvert264(QObject *parent) : QObject(parent)
 NSffmpegConvert264::~NSffmpegConvert264()
 {
     // No end is reported for a job whose encoder is gone.
-    if (m_task)
-        m_task->disconnect(this);
+    if (m_task) m_task->disconnect(this);
 }
 
 bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
@@ -45,18 +45,19 @@ bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
     else if (input.isEmpty())
         reason = QStringLiteral("NSffmpegConvert264 inputURL can NOT nil.");
     else if (!QFileInfo::exists(input.toLocalFile()))
-        reason = QStringLiteral("NSffmpegConvert264 inputVideo :%1 NOT FOUND.").arg(input.toLocalFile());
+        reason =
+            QStringLiteral("NSffmpegConvert264 inputVideo :%1 NOT FOUND.").arg(input.toLocalFile());
     else if (result.isEmpty())
         reason = QStringLiteral("NSffmpegConvert264 outURL can NOT nil");
     else if (QFileInfo::exists(result.toLocalFile()))
-        reason = QStringLiteral("NSffmpegConvert264 output file %1 Exist Now.").arg(result.toLocalFile());
+        reason = QStringLiteral("NSffmpegConvert264 output file %1 Exist Now.")
+                     .arg(result.toLocalFile());
     else if (!QFileInfo::exists(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg"))))
         reason = QStringLiteral("NSffmpegConvert264 ffmpeg file NOT FOUND.");
     else if (m_task && m_task->state() != QProcess::NotRunning)
         // Replacing a running child would kill it without any end being reported.
         reason = QStringLiteral("NSffmpegConvert264 is still encoding.");
-    if (reason.isNull())
-        return false;
+    if (reason.isNull()) return false;
     Log::line(reason);
     return true;
 }
@@ -64,24 +65,21 @@ bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
 bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
                                      const QString &ffmpegFolder)
 {
-    if (refuse(input, result, ffmpegFolder))
-        return false;
-    if (m_task)
-        m_task->disconnect(this);
+    if (refuse(input, result, ffmpegFolder)) return false;
+    if (m_task) m_task->disconnect(this);
     m_task = std::make_unique<QProcess>();
     m_cancelled = false;
     m_reported = false;
     m_cancelTicks = 0;
     m_task->setProgram(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")));
-    m_task->setArguments({"-i", input.toLocalFile(), "-c:v", "libx264", "-preset", "slow",
-                          "-crf", "23", "-c:a", "aac", "-b:a", "128k", result.toLocalFile()});
+    m_task->setArguments({"-i", input.toLocalFile(), "-c:v", "libx264", "-preset", "slow", "-crf",
+                          "23", "-c:a", "aac", "-b:a", "128k", result.toLocalFile()});
     connect(m_task.get(), &QProcess::readyReadStandardOutput, this,
             &NSffmpegConvert264::readStandardOutput);
     connect(m_task.get(), &QProcess::readyReadStandardError, this,
             &NSffmpegConvert264::readStandardError);
     connect(m_task.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            launchFailed();
+        if (error == QProcess::FailedToStart) launchFailed();
     });
     connect(m_task.get(), &QProcess::finished, this, &NSffmpegConvert264::finished);
     m_task->start(QIODevice::ReadOnly);
@@ -91,15 +89,13 @@ bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
 void NSffmpegConvert264::readStandardOutput()
 {
     const QString text = NSterminal::stringByPipe(m_task->readAllStandardOutput());
-    if (!text.isEmpty())
-        Log::line(QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
+    if (!text.isEmpty()) Log::line(QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
 }
 
 void NSffmpegConvert264::readStandardError()
 {
     const QString chunk = QString::fromUtf8(m_task->readAllStandardError());
-    if (!m_delegate)
-        return;
+    if (!m_delegate) return;
     if (const std::optional<float> seconds = progressFromChunk(chunk))
         m_delegate->progressDuration(*seconds);
 }
@@ -108,23 +104,19 @@ std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
 {
     const qsizetype at = chunk.indexOf(QStringLiteral("time="));
     // A chunk that begins with "time=" has never given a report.
-    if (at <= 0)
-        return std::nullopt;
+    if (at <= 0) return std::nullopt;
     const qsizetype from = at + 5;
     const qsizetype blank = chunk.indexOf(QLatin1Char(' '), from);
-    if (blank < 0)
-        return std::nullopt;
+    if (blank < 0) return std::nullopt;
     static const QRegularExpression clock(
         QStringLiteral("^\\s*([+-]?\\d+):\\s*([+-]?\\d+):\\s*([+-]?\\d+)\\.\\s*([+-]?\\d+)"));
     const QRegularExpressionMatch match = clock.match(chunk.mid(from, blank - from));
-    if (!match.hasMatch())
-        return std::nullopt;
+    if (!match.hasMatch()) return std::nullopt;
     qint64 parts[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         parts[i] = match.captured(i + 1).toLongLong(&ok);
-        if (!ok || parts[i] > INT_MAX || parts[i] < INT_MIN)
-            return std::nullopt;
+        if (!ok || parts[i] > INT_MAX || parts[i] < INT_MIN) return std::nullopt;
     }
     return float(parts[0] * 3600 + parts[1] * 60 + parts[2]) + float(parts[3]) / 100.0f;
 }
@@ -132,7 +124,8 @@ std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
 void NSffmpegConvert264::launchFailed()
 {
     Log::line(QStringLiteral("NSffmpegConvert264 failed."));
-    const EncodeError error{QStringLiteral("NSffmpegConvert264 failed."), -1, m_task->errorString()};
+    const EncodeError error{QStringLiteral("NSffmpegConvert264 failed."), -1,
+                            m_task->errorString()};
     // Queued, so that a delegate set right after a start that answered YES still hears it.
     QTimer::singleShot(0, this, [this, error] { report(error); });
 }
@@ -142,43 +135,39 @@ void NSffmpegConvert264::finished(int exitCode, QProcess::ExitStatus status)
     m_cancelTimer.stop();
     readStandardOutput();
     const QString rest = NSterminal::stringByPipe(m_task->readAllStandardError());
-    if (!rest.isEmpty())
-        Log::line(QStringLiteral("Error log:%1").arg(rest));
+    if (!rest.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(rest));
     report(endError(exitCode, status));
 }
 
 std::optional<EncodeError> NSffmpegConvert264::endError(int exitCode,
                                                         QProcess::ExitStatus status) const
 {
-    // Whatever ffmpeg does after an interrupt (255, 123 on a hard exit, a kill) is the user's cancel.
+    // Whatever ffmpeg does after an interrupt (255, 123 on a hard exit, a kill) is the user's
+    // cancel.
     if (m_cancelled || (status == QProcess::NormalExit && exitCode == 255))
         return EncodeError{cancelledDomain, -1, {}};
     if (status == QProcess::CrashExit)
         return EncodeError{QStringLiteral("NSffmpegConvert264 ffmpeg crashed."), -1,
                            m_task->errorString()};
-    if (exitCode == 69)
-        return EncodeError{unsupportedDomain, -1, {}};
+    if (exitCode == 69) return EncodeError{unsupportedDomain, -1, {}};
     if (exitCode != 0)
-        return EncodeError{QStringLiteral("NSffmpegConvert264 ffmpeg exited with status %1.")
-                               .arg(exitCode),
-                           exitCode,
-                           {}};
+        return EncodeError{
+            QStringLiteral("NSffmpegConvert264 ffmpeg exited with status %1.").arg(exitCode),
+            exitCode,
+            {}};
     return std::nullopt;
 }
 
 void NSffmpegConvert264::report(const std::optional<EncodeError> &error)
 {
-    if (m_reported)
-        return;
+    if (m_reported) return;
     m_reported = true;
-    if (m_delegate)
-        m_delegate->encodeVideoFailed(error);
+    if (m_delegate) m_delegate->encodeVideoFailed(error);
 }
 
 bool NSffmpegConvert264::cancel()
 {
-    if (!m_task || m_task->state() == QProcess::NotRunning || m_cancelled)
-        return true;
+    if (!m_task || m_task->state() == QProcess::NotRunning || m_cancelled) return true;
     m_cancelled = true;
     m_cancelTicks = 0;
     interruptAgain();

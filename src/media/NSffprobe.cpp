@@ -31,10 +31,17 @@ QString NSffprobe::detailMediaFileURL(const QUrl &file, const QString &ffprobeFo
 std::optional<NSMediaInfo> NSffprobe::videoEncodeNameFileURL(const QUrl &file,
                                                              const QString &ffprobeFolder)
 {
-    const QStringList arguments = {
-        "-v", "error", "-select_streams", "v:0", "-show_entries",
-        "stream=codec_name,codec_long_name,width,height,r_frame_rate", "-show_entries",
-        "format=duration", "-of", "default=nokey=1:noprint_wrappers=1", file.toLocalFile()};
+    const QStringList arguments = {"-v",
+                                   "error",
+                                   "-select_streams",
+                                   "v:0",
+                                   "-show_entries",
+                                   "stream=codec_name,codec_long_name,width,height,r_frame_rate",
+                                   "-show_entries",
+                                   "format=duration",
+                                   "-of",
+                                   "default=nokey=1:noprint_wrappers=1",
+                                   file.toLocalFile()};
     QString error;
     const QString text = run(ffprobeFolder, arguments, &error);
     if (!error.isEmpty()) {
@@ -50,8 +57,9 @@ std::optional<NSMediaInfo> NSffprobe::videoEncodeNameFileURL(const QUrl &file,
 
 float NSffprobe::durationMediaFileURL(const QUrl &file, const QString &ffprobeFolder)
 {
-    const QStringList arguments = {"-i", file.toLocalFile(), "-show_entries", "format=duration",
-                                   "-v", "quiet", "-of", "csv=p=0"};
+    const QStringList arguments = {
+        "-i",  file.toLocalFile(), "-show_entries", "format=duration", "-v", "quiet",
+        "-of", "csv=p=0"};
     QString error;
     const QString text = run(ffprobeFolder, arguments, &error);
     if (!error.isEmpty()) {
@@ -59,8 +67,7 @@ float NSffprobe::durationMediaFileURL(const QUrl &file, const QString &ffprobeFo
         Log::line(QStringLiteral("detailMediaFileURL error:%1").arg(error));
         return NSTavoTools::noDurationMark;
     }
-    if (text.isEmpty())
-        return NSTavoTools::noDurationMark;
+    if (text.isEmpty()) return NSTavoTools::noDurationMark;
     return float(leadingDecimal(text));
 }
 
@@ -68,8 +75,7 @@ std::optional<NSMediaInfo> NSffprobe::parseVideoEncodeName(const QString &text)
 {
     const QStringList pieces = text.split(QLatin1Char('\n'));
     // A file without a video stream yields only its duration line.
-    if (pieces.size() < 7)
-        return std::nullopt;
+    if (pieces.size() < 7) return std::nullopt;
     NSMediaInfo info;
     info.setVideoEncodeName(pieces[0]);
     info.setVideoWidth(leadingInteger(pieces[2]));
@@ -88,8 +94,7 @@ std::optional<NSMediaInfo> NSffprobe::parseVideoEncodeName(const QString &text)
 float NSffprobe::frameRate(const QString &piece)
 {
     const QStringList parts = piece.split(QLatin1Char('/'));
-    if (parts.size() != 2)
-        return 0;
+    if (parts.size() != 2) return 0;
     return float(leadingDecimal(parts[0])) / float(leadingDecimal(parts[1]));
 }
 

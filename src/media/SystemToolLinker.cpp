@@ -33,8 +33,7 @@ QString SystemToolLinker::findOutside(const QString &tool, const QString &folder
         if (target.isEmpty() || !QFileInfo(target).isExecutable() || QFileInfo(target).isDir())
             continue;
         const QString canonicalDirectory = QFileInfo(directory).canonicalFilePath();
-        if (isInside(target, canonicalFolder) || canonicalDirectory == canonicalFolder)
-            continue;
+        if (isInside(target, canonicalFolder) || canonicalDirectory == canonicalFolder) continue;
         return target;
     }
     return {};
@@ -50,7 +49,8 @@ QString SystemToolLinker::link(const QString &tool, const QString &target,
     QFile::remove(temporary);
     if (!QFile::link(target, temporary))
         return QStringLiteral("cannot create a link to %1 in %2").arg(target, folder);
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(entry).constData())) {
+    if (std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(entry).constData())) {
         QFile::remove(temporary);
         return QStringLiteral("cannot replace %1").arg(entry);
     }
@@ -60,12 +60,10 @@ QString SystemToolLinker::link(const QString &tool, const QString &target,
     return {};
 }
 
-bool SystemToolLinker::linkInto(const QString &folder, QString *error,
-                                const Handler &handler) const
+bool SystemToolLinker::linkInto(const QString &folder, QString *error, const Handler &handler) const
 {
     const auto tell = [&handler](const QString &message) {
-        if (handler)
-            handler(message);
+        if (handler) handler(message);
     };
     for (const QString &tool : ToolchainInstaller::tools()) {
         tell(QStringLiteral("Check and install %1.").arg(tool));
@@ -77,8 +75,7 @@ bool SystemToolLinker::linkInto(const QString &folder, QString *error,
                       .arg(tool)
                 : link(tool, target, folder);
         if (!fault.isNull()) {
-            if (error)
-                *error = fault;
+            if (error) *error = fault;
             Log::line(fault);
             tell(fault);
             return false;

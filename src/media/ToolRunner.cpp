@@ -23,8 +23,7 @@ ToolRunner::Outcome ToolRunner::run(const QString &program, const QStringList &a
     if (onOutput) {
         QObject::connect(&process, &QProcess::readyReadStandardOutput, [&process, &onOutput] {
             const QByteArray chunk = process.readAllStandardOutput();
-            if (!chunk.isEmpty())
-                onOutput(chunk);
+            if (!chunk.isEmpty()) onOutput(chunk);
         });
     }
     process.start(QIODevice::ReadOnly);
@@ -38,7 +37,6 @@ ToolRunner::Outcome ToolRunner::run(const QString &program, const QStringList &a
     outcome.exitCode = process.exitCode();
     outcome.standardOutput = process.readAllStandardOutput();
     outcome.standardError = process.readAllStandardError();
-    if (onOutput && !outcome.standardOutput.isEmpty())
-        onOutput(outcome.standardOutput);
+    if (onOutput && !outcome.standardOutput.isEmpty()) onOutput(outcome.standardOutput);
     return outcome;
 }

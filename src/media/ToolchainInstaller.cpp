@@ -11,14 +11,12 @@
 
 void ToolchainInstaller::keepError(QString *error, const QString &text)
 {
-    if (error)
-        *error = text;
+    if (error) *error = text;
 }
 
 void ToolchainInstaller::tell(const Handler &handler, const QString &message)
 {
-    if (handler)
-        handler(message);
+    if (handler) handler(message);
 }
 
 // NSterminal writes the launch error only when asked; an empty error means the program ran.
@@ -27,16 +25,15 @@ QString ToolchainInstaller::run(const QString &program, const QStringList &argum
 {
     QString launchError;
     const QString text = NSterminal::order(program, arguments, &launchError);
-    if (!launchError.isEmpty())
-        keepError(error, launchError);
+    if (!launchError.isEmpty()) keepError(error, launchError);
     return launchError.isEmpty() ? text : QString();
 }
 
 const QStringList &ToolchainInstaller::libraries()
 {
-    static const QStringList names = {"pkg-config", "libass", "freetype", "libvorbis", "libvpx",
-                                      "lame", "opus", "x264", "x265", "sdl2", "theora",
-                                      "svt-av1", "dav1d"};
+    static const QStringList names = {"pkg-config", "libass",  "freetype", "libvorbis", "libvpx",
+                                      "lame",       "opus",    "x264",     "x265",      "sdl2",
+                                      "theora",     "svt-av1", "dav1d"};
     return names;
 }
 
@@ -74,10 +71,8 @@ bool ToolchainInstaller::detectBrew(QString *error) const
 {
     QString launchError;
     const QString text = run(m_programs.brew, {QStringLiteral("-v")}, &launchError);
-    if (!launchError.isEmpty())
-        keepError(error, launchError);
-    if (!launchError.isEmpty() || text.contains(QStringLiteral("command not found")))
-        return false;
+    if (!launchError.isEmpty()) keepError(error, launchError);
+    if (!launchError.isEmpty() || text.contains(QStringLiteral("command not found"))) return false;
     Log::line(text);
     return true;
 }
@@ -85,7 +80,8 @@ bool ToolchainInstaller::detectBrew(QString *error) const
 bool ToolchainInstaller::checkLibrary(const QString &package, QString *error,
                                       const Handler &handler) const
 {
-    const QStringList listVersions = {QStringLiteral("list"), QStringLiteral("--versions"), package};
+    const QStringList listVersions = {QStringLiteral("list"), QStringLiteral("--versions"),
+                                      package};
     const QString completed = package + QStringLiteral("completed version %1");
     tell(handler, package + QStringLiteral(" check version."));
     const QString version = run(m_programs.brew, listVersions, nullptr);
@@ -93,8 +89,7 @@ bool ToolchainInstaller::checkLibrary(const QString &package, QString *error,
         tell(handler, completed.arg(version));
         return true;
     }
-    if (error)
-        error->clear();
+    if (error) error->clear();
     tell(handler, package + QStringLiteral(" start install."));
     QString launchError;
     run(m_programs.brew, {QStringLiteral("install"), package}, &launchError);
@@ -118,8 +113,7 @@ bool ToolchainInstaller::checkLibrary(const QString &package, QString *error,
 bool ToolchainInstaller::installLibraries(QString *error, const Handler &handler) const
 {
     for (const QString &package : libraries()) {
-        if (!checkLibrary(package, error, handler))
-            return false;
+        if (!checkLibrary(package, error, handler)) return false;
     }
     return true;
 }
@@ -138,11 +132,9 @@ bool ToolchainInstaller::installTools(const QString &folder, QString *error,
         return false;
     }
     tell(handler, QStringLiteral("Check and install libs."));
-    if (!installLibraries(error, handler))
-        return false;
+    if (!installLibraries(error, handler)) return false;
     for (const QString &tool : tools()) {
-        if (!installTool(tool, folder, error, handler))
-            return false;
+        if (!installTool(tool, folder, error, handler)) return false;
     }
     tell(handler, QStringLiteral("All app have installed."));
     return true;
@@ -161,9 +153,9 @@ bool ToolchainInstaller::installTool(const QString &tool, const QString &folder,
     if (fault.isNull() && std::rename(QFile::encodeName(temporary).constData(),
                                       QFile::encodeName(target).constData()) == 0)
         return true;
-    const QString message = QStringLiteral("%1 install failed: %2")
-                                .arg(tool, fault.isNull() ? QStringLiteral("cannot move it into place")
-                                                          : fault);
+    const QString message =
+        QStringLiteral("%1 install failed: %2")
+            .arg(tool, fault.isNull() ? QStringLiteral("cannot move it into place") : fault);
     QFile::remove(temporary);
     keepError(error, message);
     Log::line(message);
@@ -175,11 +167,10 @@ QString ToolchainInstaller::downloadAndVerify(const QString &tool, const QString
                                               QString *error) const
 {
     const QString url = m_programs.downloadServer + QStringLiteral("/Zelvo/") + tool;
-    const ToolRunner::Outcome download = ToolRunner::run(
-        m_programs.curl, {QStringLiteral("-L"), QStringLiteral("--fail"), url, QStringLiteral("-o"),
-                          temporary});
-    if (!download.started)
-        return QStringLiteral("curl cannot run (%1)").arg(download.launchError);
+    const ToolRunner::Outcome download =
+        ToolRunner::run(m_programs.curl, {QStringLiteral("-L"), QStringLiteral("--fail"), url,
+                                          QStringLiteral("-o"), temporary});
+    if (!download.started) return QStringLiteral("curl cannot run (%1)").arg(download.launchError);
     if (!download.exitedCleanly() || !QFile::exists(temporary))
         return QStringLiteral("the download from %1 failed (%2)")
             .arg(url, NSterminal::stringByPipe(download.standardError).trimmed());

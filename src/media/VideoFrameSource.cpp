@@ -11,7 +11,8 @@ extern "C" {
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 struct PacketFreer {
     void operator()(AVPacket *packet) const { av_packet_free(&packet); }
@@ -55,8 +56,7 @@ const int32_t *displayMatrix(const AVStream *stream)
 double clockwiseRotation(const AVStream *stream)
 {
     const int32_t *matrix = displayMatrix(stream);
-    if (!matrix)
-        return 0;
+    if (!matrix) return 0;
     const double theta = -std::round(av_display_rotation_get(matrix));
     return theta - 360.0 * std::floor(theta / 360.0);
 }
@@ -86,35 +86,27 @@ bool VideoFrameSource::fail(const QString &what, int code)
 
 bool VideoFrameSource::open()
 {
-    if (m_format)
-        return true;
-    if (m_path.isEmpty())
-        return fail(QStringLiteral("No file"));
+    if (m_format) return true;
+    if (m_path.isEmpty()) return fail(QStringLiteral("No file"));
     AVFormatContext *context = nullptr;
     const int opened = avformat_open_input(&context, m_path.toUtf8().constData(), nullptr, nullptr);
-    if (opened < 0)
-        return fail(QStringLiteral("Cannot open"), opened);
+    if (opened < 0) return fail(QStringLiteral("Cannot open"), opened);
     m_format.reset(context);
     const int found = avformat_find_stream_info(context, nullptr);
-    if (found < 0)
-        return fail(QStringLiteral("Cannot read stream information"), found);
+    if (found < 0) return fail(QStringLiteral("Cannot read stream information"), found);
     return true;
 }
 
 bool VideoFrameSource::openDecoder()
 {
     for (unsigned i = 0; i < m_format->nb_streams && !m_stream; ++i) {
-        if (isPictureStream(m_format->streams[i]))
-            m_stream = m_format->streams[i];
+        if (isPictureStream(m_format->streams[i])) m_stream = m_format->streams[i];
     }
-    if (!m_stream)
-        return fail(QStringLiteral("No video track"));
+    if (!m_stream) return fail(QStringLiteral("No video track"));
     const AVCodec *codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
-    if (!codec)
-        return fail(QStringLiteral("No decoder for the video track"));
+    if (!codec) return fail(QStringLiteral("No decoder for the video track"));
     m_decoder.reset(avcodec_alloc_context3(codec));
-    if (!m_decoder)
-        return fail(QStringLiteral("Out of memory"));
+    if (!m_decoder) return fail(QStringLiteral("Out of memory"));
     int status = avcodec_parameters_to_context(m_decoder.get(), m_stream->codecpar);
     if (status >= 0) {
         // Only key frames are wanted, and a landing between them must not give a smeared picture.
@@ -133,8 +125,8 @@ bool VideoFrameSource::seek(double seconds)
 {
     const qint64 target = startTime() + std::llround(seconds * AV_TIME_BASE);
     const qint64 timestamp = av_rescale_q(target, AV_TIME_BASE_Q, m_stream->time_base);
-    const int status = av_seek_frame(m_format.get(), m_stream->index, timestamp,
-                                     AVSEEK_FLAG_BACKWARD);
+    const int status =
+        av_seek_frame(m_format.get(), m_stream->index, timestamp, AVSEEK_FLAG_BACKWARD);
     return status >= 0 || fail(QStringLiteral("Cannot seek"), status);
 }
 
@@ -147,8 +139,7 @@ bool VideoFrameSource::feed(AVPacket *packet)
         avcodec_send_packet(m_decoder.get(), nullptr);
         return true;
     }
-    if (packet->stream_index != m_stream->index)
-        return false;
+    if (packet->stream_index != m_stream->index) return false;
     avcodec_send_packet(m_decoder.get(), packet);
     return (packet->flags & AV_PKT_FLAG_KEY) && feed(nullptr);
 }
@@ -156,13 +147,11 @@ bool VideoFrameSource::feed(AVPacket *packet)
 bool VideoFrameSource::decodeFirstFrame(AVFrame *frame)
 {
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    if (!packet)
-        return fail(QStringLiteral("Out of memory"));
+    if (!packet) return fail(QStringLiteral("Out of memory"));
     bool draining = false;
     while (true) {
         const int received = avcodec_receive_frame(m_decoder.get(), frame);
-        if (received >= 0)
-            return true;
+        if (received >= 0) return true;
         if (received != AVERROR(EAGAIN) || draining)
             return fail(QStringLiteral("No frame decoded"), received == AVERROR_EOF ? 0 : received);
         const bool atEnd = av_read_frame(m_format.get(), packet.get()) < 0;
@@ -176,11 +165,9 @@ QImage VideoFrameSource::toImage(const AVFrame *frame) const
     std::unique_ptr<SwsContext, ScalerFreer> scaler(
         sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
                        frame->height, AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler)
-        return {};
+    if (!scaler) return {};
     QImage image(frame->width, frame->height, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
+    if (image.isNull()) return {};
     uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     const int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -190,40 +177,35 @@ QImage VideoFrameSource::toImage(const AVFrame *frame) const
 QImage VideoFrameSource::upright(const QImage &image) const
 {
     const double degrees = clockwiseRotation(m_stream);
-    if (degrees == 0)
-        return image;
+    if (degrees == 0) return image;
     return image.transformed(QTransform().rotate(degrees));
 }
 
 VideoFrameSource::Frame VideoFrameSource::keyFrameAt(double seconds)
 {
-    if (!open() || !openDecoder() || !seek(seconds))
-        return {};
+    if (!open() || !openDecoder() || !seek(seconds)) return {};
     std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
     if (!frame) {
         fail(QStringLiteral("Out of memory"));
         return {};
     }
-    if (!decodeFirstFrame(frame.get()))
-        return {};
-    const qint64 stamp = frame->best_effort_timestamp == AV_NOPTS_VALUE
-                             ? frame->pts
-                             : frame->best_effort_timestamp;
+    if (!decodeFirstFrame(frame.get())) return {};
+    const qint64 stamp =
+        frame->best_effort_timestamp == AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     // Without its time a frame cannot be judged against the one asked for.
     if (stamp == AV_NOPTS_VALUE) {
         fail(QStringLiteral("Frame without a time"));
         return {};
     }
-    const qint64 sinceStart = av_rescale_q(stamp, m_stream->time_base, AV_TIME_BASE_Q) - startTime();
+    const qint64 sinceStart =
+        av_rescale_q(stamp, m_stream->time_base, AV_TIME_BASE_Q) - startTime();
     const QImage image = toImage(frame.get());
-    if (image.isNull())
-        fail(QStringLiteral("Cannot convert the frame"));
+    if (image.isNull()) fail(QStringLiteral("Cannot convert the frame"));
     return {upright(image), CMTime{av_rescale(sinceStart, 1000, AV_TIME_BASE), 1000}};
 }
 
 CMTime VideoFrameSource::duration()
 {
-    if (!open() || m_format->duration == AV_NOPTS_VALUE || m_format->duration < 0)
-        return {0, 1000};
+    if (!open() || m_format->duration == AV_NOPTS_VALUE || m_format->duration < 0) return {0, 1000};
     return {av_rescale(m_format->duration, 1000, AV_TIME_BASE), 1000};
 }

@@ -6,9 +6,9 @@ bool MediaSamples::ffmpeg(const QStringList &arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + arguments);
-    if (!process.waitForFinished(180000))
-        return false;
+    process.start(QStringLiteral("ffmpeg"),
+                  QStringList{"-nostdin", "-v", "error", "-y"} + arguments);
+    if (!process.waitForFinished(180000)) return false;
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
@@ -20,10 +20,13 @@ bool MediaSamples::blackStart(const QString &path, double seconds, const QString
                               .arg(size)
                               .arg(seconds - 3);
     // veryfast keeps x264's scene-cut detection, which ultrafast turns off.
-    QStringList arguments = {"-filter_complex", graph, "-c:v", "libx264", "-preset", "veryfast",
-                             "-pix_fmt", "yuv420p"};
+    QStringList arguments = {"-filter_complex", graph,      "-c:v",     "libx264",
+                             "-preset",         "veryfast", "-pix_fmt", "yuv420p"};
     if (singleKeyFrame)
-        arguments << "-g" << "300" << "-sc_threshold" << "0";
+        arguments << "-g"
+                  << "300"
+                  << "-sc_threshold"
+                  << "0";
     return ffmpeg(arguments << path);
 }
 
@@ -59,22 +62,23 @@ bool MediaSamples::keyFramesAt(const QString &path, double seconds, const QStrin
 bool MediaSamples::webm(const QString &path, double seconds)
 {
     const QString length = QString::number(seconds);
-    return ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=" + length, "-f", "lavfi",
-                   "-i", "sine=frequency=440:duration=" + length, "-c:v", "libvpx", "-c:a",
-                   "libvorbis", path});
+    return ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=" + length, "-f", "lavfi", "-i",
+                   "sine=frequency=440:duration=" + length, "-c:v", "libvpx", "-c:a", "libvorbis",
+                   path});
 }
 
 bool MediaSamples::naturalPicture(const QString &path, const QString &size)
 {
-    return ffmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=s=%1:d=1").arg(size),
-                   "-frames:v", "1", path});
+    return ffmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=s=%1:d=1").arg(size), "-frames:v",
+                   "1", path});
 }
 
 bool MediaSamples::twoBlockPicture(const QString &path)
 {
-    return ffmpeg({"-f", "lavfi", "-i",
-                   "color=c=0x2050a0:s=640x360:d=1,drawbox=x=0:y=180:w=640:h=180:color=0xe0e0e0:t=fill",
-                   "-frames:v", "1", path});
+    return ffmpeg(
+        {"-f", "lavfi", "-i",
+         "color=c=0x2050a0:s=640x360:d=1,drawbox=x=0:y=180:w=640:h=180:color=0xe0e0e0:t=fill",
+         "-frames:v", "1", path});
 }
 
 bool MediaSamples::frameByFfmpeg(const QString &video, double second, const QString &path)

@@ -11,7 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 class Recorder : public NSffmpegConvert264_ProgressDelegate
 {
@@ -84,8 +85,8 @@ QString MediaEncoderTest::fakeFolder(const QString &name, const QString &body)
     return folder;
 }
 
-bool MediaEncoderTest::start(NSffmpegConvert264 &encoder, Recorder &recorder,
-                             const QString &folder, const QString &input)
+bool MediaEncoderTest::start(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &folder,
+                             const QString &input)
 {
     const QUrl output = url(QStringLiteral("out-%1_h264.mp4").arg(++m_outputs));
     const bool started = encoder.encodeVideo(url(input), output, folder);
@@ -96,8 +97,7 @@ bool MediaEncoderTest::start(NSffmpegConvert264 &encoder, Recorder &recorder,
 bool MediaEncoderTest::startThenCancel(NSffmpegConvert264 &encoder, Recorder &recorder,
                                        const QString &name, const QString &body)
 {
-    if (!start(encoder, recorder, fakeFolder(name, body)))
-        return false;
+    if (!start(encoder, recorder, fakeFolder(name, body))) return false;
     QTest::qWait(200);
     return encoder.cancel();
 }
@@ -110,14 +110,18 @@ void MediaEncoderTest::refusals_data()
     QTest::addColumn<QString>("line");
     const QString clip = path("clip.mp4");
     const QString out = path("refused.mp4");
-    QTest::newRow("no folder") << QString() << clip << out << "NSffmpegConvert264 ffmpegPath can NOT nil.";
+    QTest::newRow("no folder") << QString() << clip << out
+                               << "NSffmpegConvert264 ffmpegPath can NOT nil.";
     QTest::newRow("no input") << m_tools << "" << out << "NSffmpegConvert264 inputURL can NOT nil.";
-    QTest::newRow("missing input") << m_tools << path("gone.mp4") << out
-                                   << "NSffmpegConvert264 inputVideo :" + path("gone.mp4") + " NOT FOUND.";
-    QTest::newRow("no output") << m_tools << clip << "" << "NSffmpegConvert264 outURL can NOT nil";
-    QTest::newRow("output exists") << m_tools << clip << clip
-                                   << "NSffmpegConvert264 output file " + clip + " Exist Now.";
-    QTest::newRow("no ffmpeg") << path("no-tools") << clip << out << "NSffmpegConvert264 ffmpeg file NOT FOUND.";
+    QTest::newRow("missing input")
+        << m_tools << path("gone.mp4") << out
+        << "NSffmpegConvert264 inputVideo :" + path("gone.mp4") + " NOT FOUND.";
+    QTest::newRow("no output") << m_tools << clip << ""
+                               << "NSffmpegConvert264 outURL can NOT nil";
+    QTest::newRow("output exists")
+        << m_tools << clip << clip << "NSffmpegConvert264 output file " + clip + " Exist Now.";
+    QTest::newRow("no ffmpeg") << path("no-tools") << clip << out
+                               << "NSffmpegConvert264 ffmpeg file NOT FOUND.";
 }
 
 void MediaEncoderTest::refusals()
@@ -126,7 +130,9 @@ void MediaEncoderTest::refusals()
     QFETCH(QString, input);
     QFETCH(QString, output);
     QFETCH(QString, line);
-    const auto asUrl = [](const QString &p) { return p.isEmpty() ? QUrl() : QUrl::fromLocalFile(p); };
+    const auto asUrl = [](const QString &p) {
+        return p.isEmpty() ? QUrl() : QUrl::fromLocalFile(p);
+    };
     NSffmpegConvert264 encoder;
     Recorder recorder;
     encoder.setDelegate(&recorder);
@@ -159,9 +165,12 @@ void MediaEncoderTest::endStatuses_data()
     QTest::addColumn<QString>("domain"); // empty: any non-nil error that is none of the fixed two
     QTest::newRow("unsupported encoding") << "exit 69\n" << NSffmpegConvert264::unsupportedDomain;
     QTest::newRow("interrupted") << "exit 255\n" << NSffmpegConvert264::cancelledDomain;
-    QTest::newRow("other status") << "exit 3\n" << "";
-    QTest::newRow("no decoder (status 1)") << "echo 'Decoder not found' >&2\nexit 1\n" << "";
-    QTest::newRow("crash") << "kill -SEGV $$\n" << "";
+    QTest::newRow("other status") << "exit 3\n"
+                                  << "";
+    QTest::newRow("no decoder (status 1)") << "echo 'Decoder not found' >&2\nexit 1\n"
+                                           << "";
+    QTest::newRow("crash") << "kill -SEGV $$\n"
+                           << "";
 }
 
 void MediaEncoderTest::endStatuses()
@@ -204,11 +213,11 @@ void MediaEncoderTest::launchFailureReachesLateDelegate()
 
 void MediaEncoderTest::progressSkipsUnreadableTimes()
 {
-    const QString folder = fakeFolder(
-        "progress", "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2; sleep 0.3\n"
-                    "printf 'frame=30 time=00:00:01.50 bitrate=1\\r' >&2; sleep 0.3\n"
-                    "printf 'frame=60 time=00:00:0x.00 bitrate=1\\r' >&2; sleep 0.3\n"
-                    "printf 'frame=90 time=00:01:02.50 bitrate=1\\r' >&2\n");
+    const QString folder =
+        fakeFolder("progress", "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2; sleep 0.3\n"
+                               "printf 'frame=30 time=00:00:01.50 bitrate=1\\r' >&2; sleep 0.3\n"
+                               "printf 'frame=60 time=00:00:0x.00 bitrate=1\\r' >&2; sleep 0.3\n"
+                               "printf 'frame=90 time=00:01:02.50 bitrate=1\\r' >&2\n");
     NSffmpegConvert264 encoder;
     Recorder recorder;
     QVERIFY(start(encoder, recorder, folder));
@@ -256,7 +265,8 @@ void MediaEncoderTest::cancelKillsAfterThreeInterrupts()
     NSffmpegConvert264 encoder;
     Recorder recorder;
     LogCapture log;
-    QVERIFY(startThenCancel(encoder, recorder, "deaf", "trap '' INT\nwhile :; do sleep 0.2; done\n"));
+    QVERIFY(
+        startThenCancel(encoder, recorder, "deaf", "trap '' INT\nwhile :; do sleep 0.2; done\n"));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 15000);
     QCOMPARE(log.lines().count("task try stop"), 3);
     QVERIFY(log.contains("task kill"));

@@ -59,14 +59,17 @@ void MediaFramesTest::keyFrameAtOrBeforeTime()
     const VideoFrameSource::Frame frame = source.keyFrameAt(5.1);
     QVERIFY(!frame.image.isNull());
     QCOMPARE(frame.time.value, qint64(5000));
-    const QImage image = jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("clip.mp4"), {5100, 1000}));
+    const QImage image =
+        jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("clip.mp4"), {5100, 1000}));
     QCOMPARE(image.size(), QSize(640, 360));
 }
 
 void MediaFramesTest::farKeyFrameGivesNothing()
 {
-    // One key frame at 0: the frame for 3.1 s is 3 whole seconds off, so the caller must ask ffmpeg.
-    QVERIFY(NSTavoTools::loadThumbnailBymacOSVideo(url("black-one-key.mp4"), {3100, 1000}).isNull());
+    // One key frame at 0: the frame for 3.1 s is 3 whole seconds off, so the caller must ask
+    // ffmpeg.
+    QVERIFY(
+        NSTavoTools::loadThumbnailBymacOSVideo(url("black-one-key.mp4"), {3100, 1000}).isNull());
     // Key frames at 0 and at the scene cut (3 s): 5.1 s is 2 whole seconds from it.
     QVERIFY(NSTavoTools::loadThumbnailBymacOSVideo(url("black-cut.mp4"), {5100, 1000}).isNull());
     QVERIFY(!NSTavoTools::loadThumbnailBymacOSVideo(url("black-cut.mp4"), {4100, 1000}).isNull());
@@ -74,7 +77,8 @@ void MediaFramesTest::farKeyFrameGivesNothing()
 
 void MediaFramesTest::sceneCutKeyFrameIsNotTooSimple()
 {
-    const QImage black = jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("black-cut.mp4"), {100, 1000}));
+    const QImage black =
+        jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("black-cut.mp4"), {100, 1000}));
     QVERIFY(!black.isNull());
     QVERIFY(NSTavoTools::isImageTooSimple(black));
     const QImage picture =
@@ -93,10 +97,17 @@ void MediaFramesTest::timesCountFromContainerStart()
     QVERIFY(!NSTavoTools::loadThumbnailBymacOSVideo(url("clip.ts"), {0, 1000}).isNull());
 }
 
-namespace {
+namespace
+{
 
-bool reddish(QRgb p) { return qRed(p) > 150 && qBlue(p) < 100; }
-bool bluish(QRgb p) { return qBlue(p) > 150 && qRed(p) < 100; }
+bool reddish(QRgb p)
+{
+    return qRed(p) > 150 && qBlue(p) < 100;
+}
+bool bluish(QRgb p)
+{
+    return qBlue(p) > 150 && qRed(p) < 100;
+}
 
 } // namespace
 
@@ -104,7 +115,8 @@ void MediaFramesTest::rotationUpright()
 {
     const QImage expected(path("rotated-by-ffmpeg.png"));
     QCOMPARE(expected.size(), QSize(180, 320));
-    const QImage image = jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("rotated.mp4"), {500, 1000}));
+    const QImage image =
+        jpeg(NSTavoTools::loadThumbnailBymacOSVideo(url("rotated.mp4"), {500, 1000}));
     QCOMPARE(image.size(), expected.size());
     const QPoint top(90, 40), bottom(90, 280);
     // The two halves end up one above the other, in the order ffmpeg puts them.
@@ -158,7 +170,8 @@ void MediaFramesTest::repeatedReadsRelease()
     const int repeat = qEnvironmentVariableIntValue("ZELVO_FRAME_REPEAT");
     for (int i = 0; i < (repeat > 0 ? repeat : 10); ++i) {
         QVERIFY(!NSTavoTools::loadThumbnailBymacOSVideo(url("clip.mp4"), {1100, 1000}).isNull());
-        QVERIFY(NSTavoTools::loadThumbnailBymacOSVideo(url("black-one-key.mp4"), {5100, 1000}).isNull());
+        QVERIFY(NSTavoTools::loadThumbnailBymacOSVideo(url("black-one-key.mp4"), {5100, 1000})
+                    .isNull());
         QVERIFY(NSTavoTools::loadThumbnailBymacOSVideo(url("tone.m4a"), {100, 1000}).isNull());
     }
 }

@@ -1,7 +1,7 @@
 // The toolchain installers: the developer-tools/Homebrew/download chain with fake programs and a
 // local server, and the link to the system's own tools.
-#include "media/NSffmpeg.h"
 #include "download/NSterminal.h"
+#include "media/NSffmpeg.h"
 #include "media/SystemToolLinker.h"
 #include "support/FakeExecutable.h"
 #include "support/LogCapture.h"
@@ -51,8 +51,9 @@ private:
 
 void MediaInstallerTest::writeTool(const QString &file, const QString &name)
 {
-    FakeExecutable::write(file, QStringLiteral("[ \"$1\" = -version ] && echo '%1 version 9' && exit 0\nexit 1\n")
-                                    .arg(name));
+    FakeExecutable::write(
+        file, QStringLiteral("[ \"$1\" = -version ] && echo '%1 version 9' && exit 0\nexit 1\n")
+                  .arg(name));
 }
 
 QString MediaInstallerTest::freshFolder(const QString &name)
@@ -73,20 +74,24 @@ void MediaInstallerTest::initTestCase()
 
     QVERIFY(QDir().mkpath(path("bin")));
     m_programs.xcodeSelect = FakeExecutable::write(
-        path("bin/xcode-select"), QStringLiteral("echo \"$@\" >> '%1'\n"
-                                                 "[ -e '%2' ] && echo 'xcode-select: error: no developer tools' >&2 && exit 2\n"
-                                                 "echo /Library/Developer/CommandLineTools\n")
-                                      .arg(path("xcode-calls.txt"), path("no-xcode")));
-    // Installed packages are files in the cellar; "install" of a name listed in broken does nothing.
+        path("bin/xcode-select"),
+        QStringLiteral(
+            "echo \"$@\" >> '%1'\n"
+            "[ -e '%2' ] && echo 'xcode-select: error: no developer tools' >&2 && exit 2\n"
+            "echo /Library/Developer/CommandLineTools\n")
+            .arg(path("xcode-calls.txt"), path("no-xcode")));
+    // Installed packages are files in the cellar; "install" of a name listed in broken does
+    // nothing.
     m_programs.brew = FakeExecutable::write(
-        path("bin/brew"), QStringLiteral("cellar='%1'\necho \"$@\" >> '%2'\n"
-                                         "case \"$1\" in\n"
-                                         "-v) [ -e '%3' ] && echo 'brew: command not found' && exit 127; echo 'Homebrew 4.1.0';;\n"
-                                         "list) [ -e \"$cellar/$3\" ] && echo \"$3 1.0\";;\n"
-                                         "install) grep -qx \"$2\" '%4' 2>/dev/null || touch \"$cellar/$2\";;\n"
-                                         "esac\nexit 0\n")
-                              .arg(path("cellar"), path("brew-calls.txt"), path("no-brew"),
-                                   path("broken")));
+        path("bin/brew"),
+        QStringLiteral("cellar='%1'\necho \"$@\" >> '%2'\n"
+                       "case \"$1\" in\n"
+                       "-v) [ -e '%3' ] && echo 'brew: command not found' && exit 127; echo "
+                       "'Homebrew 4.1.0';;\n"
+                       "list) [ -e \"$cellar/$3\" ] && echo \"$3 1.0\";;\n"
+                       "install) grep -qx \"$2\" '%4' 2>/dev/null || touch \"$cellar/$2\";;\n"
+                       "esac\nexit 0\n")
+            .arg(path("cellar"), path("brew-calls.txt"), path("no-brew"), path("broken")));
     m_programs.curl = QStringLiteral("/usr/bin/curl");
     m_programs.chmod = QStringLiteral("/bin/chmod");
     m_programs.downloadServer = m_server->url("").chopped(1);
@@ -102,7 +107,8 @@ void MediaInstallerTest::init()
 {
     m_messages.clear();
     freshFolder("cellar");
-    for (const QString file : {"xcode-calls.txt", "brew-calls.txt", "no-xcode", "no-brew", "broken"})
+    for (const QString file :
+         {"xcode-calls.txt", "brew-calls.txt", "no-xcode", "no-brew", "broken"})
         QFile::remove(path(file));
     NSffmpeg::setInstallerPrograms(m_programs);
 }
@@ -161,8 +167,9 @@ void MediaInstallerTest::oneLibrary()
 
     m_messages.clear();
     QVERIFY(NSffmpeg::libCheckInstall("opus", &error, handler()));
-    QCOMPARE(messages(), (QStringList{"opus check version.", "opus start install.",
-                                      "opus check version again.", "opuscompleted version opus 1.0\n"}));
+    QCOMPARE(messages(),
+             (QStringList{"opus check version.", "opus start install.", "opus check version again.",
+                          "opuscompleted version opus 1.0\n"}));
 
     // A brew install that fails shows only as the missing version.
     QFile broken(path("broken"));
@@ -213,8 +220,9 @@ void MediaInstallerTest::wholeInstallation()
     QVERIFY(said.contains("Check and install brew."));
     QVERIFY(said.contains("Check and install libs."));
     const qsizetype tools = said.indexOf("Check and install ffmpeg.");
-    QCOMPARE(said.mid(tools), (QStringList{"Check and install ffmpeg.", "Check and install ffplay.",
-                                           "Check and install ffprobe.", "All app have installed."}));
+    QCOMPARE(said.mid(tools),
+             (QStringList{"Check and install ffmpeg.", "Check and install ffplay.",
+                          "Check and install ffprobe.", "All app have installed."}));
     // The old ffmpeg is overwritten with the download; all three run.
     for (const QString tool : {"ffmpeg", "ffplay", "ffprobe"}) {
         QVERIFY(QFileInfo(folder + "/" + tool).isExecutable());
@@ -255,8 +263,10 @@ void MediaInstallerTest::failedDownloadsInstallNothing_data()
         writeTool(path("site/html/Zelvo/") + tool, tool);
     QFile page(path("site/html/Zelvo/ffprobe"));
     QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<html>Service unavailable</html>\n"));
-    QTest::newRow("404") << "partial" << "ffplay";
-    QTest::newRow("not a program") << "html" << "ffprobe";
+    QTest::newRow("404") << "partial"
+                         << "ffplay";
+    QTest::newRow("not a program") << "html"
+                                   << "ffprobe";
 }
 
 void MediaInstallerTest::failedDownloadsInstallNothing()
@@ -291,11 +301,13 @@ void MediaInstallerTest::systemToolsLinked()
     QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("stale"));
     stale.close();
     QString error;
-    QVERIFY(SystemToolLinker({path("empty"), path("system/bin")}).linkInto(folder, &error, handler()));
+    QVERIFY(
+        SystemToolLinker({path("empty"), path("system/bin")}).linkInto(folder, &error, handler()));
     QCOMPARE(messages(), (QStringList{"Check and install ffmpeg.", "Check and install ffplay.",
                                       "Check and install ffprobe.", "All app have installed."}));
     for (const QString tool : {"ffmpeg", "ffplay", "ffprobe"})
-        QCOMPARE(QFileInfo(folder + "/" + tool).symLinkTarget(), path("system/real/") + tool + "-5.1");
+        QCOMPARE(QFileInfo(folder + "/" + tool).symLinkTarget(),
+                 path("system/real/") + tool + "-5.1");
     QCOMPARE(QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden).size(), 3);
 
     // Through the facade, with the PATH of the environment.
@@ -317,7 +329,8 @@ void MediaInstallerTest::systemToolsSkipWorkingFolderOnPath()
     QVERIFY(linker.linkInto(folder, &error, handler()));
     QVERIFY(linker.linkInto(folder, &error, handler()));
     QCOMPARE(QFileInfo(folder + "/ffmpeg").symLinkTarget(), path("system/real/ffmpeg-5.1"));
-    QCOMPARE(NSterminal::order(folder + "/ffmpeg", {"-version"}), QStringLiteral("ffmpeg version 9\n"));
+    QCOMPARE(NSterminal::order(folder + "/ffmpeg", {"-version"}),
+             QStringLiteral("ffmpeg version 9\n"));
 
     // With only the working folder on PATH there is nothing to link to, not a link to itself.
     const QString alone = freshFolder("alone");

@@ -63,8 +63,8 @@ void MediaTextTest::duration_data()
     QTest::newRow("NaN reads 0") << std::numeric_limits<float>::quiet_NaN() << "00:00:00";
     QTest::newRow("infinity saturates") << std::numeric_limits<float>::infinity() << "596523:14:07";
     QTest::newRow("no-duration mark saturates") << NSTavoTools::noDurationMark << "596523:14:07";
-    QTest::newRow("minus infinity saturates") << -std::numeric_limits<float>::infinity()
-                                              << "-596523:-14:-8";
+    QTest::newRow("minus infinity saturates")
+        << -std::numeric_limits<float>::infinity() << "-596523:-14:-8";
 }
 
 void MediaTextTest::duration()
@@ -83,8 +83,8 @@ void MediaTextTest::accurateDuration_data()
     QTest::newRow("rounds up into the next hour") << 3599.999f << "01:00:0.00";
     QTest::newRow("59.995 in single precision") << 59.995f << "00:00:59.99";
     QTest::newRow("NaN reads 0") << std::numeric_limits<float>::quiet_NaN() << "00:00:0.00";
-    QTest::newRow("infinity saturates") << std::numeric_limits<float>::infinity()
-                                        << "596523:14:7.00";
+    QTest::newRow("infinity saturates")
+        << std::numeric_limits<float>::infinity() << "596523:14:7.00";
 }
 
 void MediaTextTest::accurateDuration()
@@ -107,7 +107,8 @@ void MediaTextTest::date()
     QLocale::setDefault(previous);
 }
 
-namespace {
+namespace
+{
 
 // n distinct colours after quantisation, in vertical stripes.
 QImage stripes(int n)
@@ -131,8 +132,10 @@ void MediaTextTest::colourDiversityBoundary()
     QVERIFY(NSTavoTools::isImageTooSimple(QImage()));
     QVERIFY(!NSTavoTools::isImageTooSimple(stripes(50)));
     // Other pixel formats are converted, not misread.
-    QVERIFY(NSTavoTools::checkLowColorDiversity(stripes(49).convertToFormat(QImage::Format_RGB888)));
-    QVERIFY(!NSTavoTools::checkLowColorDiversity(stripes(50).convertToFormat(QImage::Format_RGB888)));
+    QVERIFY(
+        NSTavoTools::checkLowColorDiversity(stripes(49).convertToFormat(QImage::Format_RGB888)));
+    QVERIFY(
+        !NSTavoTools::checkLowColorDiversity(stripes(50).convertToFormat(QImage::Format_RGB888)));
 }
 
 void MediaTextTest::colourDiversityIgnoresLowBitsAndAlpha()
@@ -197,21 +200,21 @@ void MediaTextTest::probeParse_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("parsed");
     QTest::addColumn<QString>("description");
-    QTest::newRow("ordinary") << "h264\nH.264 / AVC\n640\n360\n25/1\n10.000000\n" << true
-                              << "640 x 360    h264  00:00:10 25.00 fps";
-    QTest::newRow("NTSC rate") << "h264\nH.264\n1920\n1080\n30000/1001\n205.4\n" << true
-                               << "1920 x 1080    h264  00:03:25 29.97 fps";
-    QTest::newRow("0/0 rate is NaN") << "h264\nH.264\n320\n240\n0/0\n4.5\n" << true
-                                     << "320 x 240    h264  00:00:04 nan fps";
-    QTest::newRow("rate without slash") << "h264\nH.264\n320\n240\n25\n4.5\n" << true
-                                        << "320 x 240    h264  00:00:04 0.00 fps";
+    QTest::newRow("ordinary") << "h264\nH.264 / AVC\n640\n360\n25/1\n10.000000\n"
+                              << true << "640 x 360    h264  00:00:10 25.00 fps";
+    QTest::newRow("NTSC rate") << "h264\nH.264\n1920\n1080\n30000/1001\n205.4\n"
+                               << true << "1920 x 1080    h264  00:03:25 29.97 fps";
+    QTest::newRow("0/0 rate is NaN") << "h264\nH.264\n320\n240\n0/0\n4.5\n"
+                                     << true << "320 x 240    h264  00:00:04 nan fps";
+    QTest::newRow("rate without slash") << "h264\nH.264\n320\n240\n25\n4.5\n"
+                                        << true << "320 x 240    h264  00:00:04 0.00 fps";
     // The one-character duration is skipped; the rate piece is the last long enough.
-    QTest::newRow("one-character duration") << "h264\nH.264\n320\n240\n25/1\n5\n" << true
-                                            << "320 x 240    h264  00:00:25 25.00 fps";
-    QTest::newRow("N/A duration") << "h264\nH.264\n320\n240\n25/1\nN/A\n" << true
-                                  << "320 x 240    h264  00:00:00 25.00 fps";
-    QTest::newRow("junk size") << "h264\nH.264\nwide\n12px\n25/1\n3.0\n" << true
-                               << "0 x 12    h264  00:00:03 25.00 fps";
+    QTest::newRow("one-character duration") << "h264\nH.264\n320\n240\n25/1\n5\n"
+                                            << true << "320 x 240    h264  00:00:25 25.00 fps";
+    QTest::newRow("N/A duration") << "h264\nH.264\n320\n240\n25/1\nN/A\n"
+                                  << true << "320 x 240    h264  00:00:00 25.00 fps";
+    QTest::newRow("junk size") << "h264\nH.264\nwide\n12px\n25/1\n3.0\n"
+                               << true << "0 x 12    h264  00:00:03 25.00 fps";
     QTest::newRow("audio only") << "3.000000\n" << false << "";
 }
 
@@ -220,8 +223,7 @@ void MediaTextTest::probeParse()
     QFETCH(QString, text);
     const std::optional<NSMediaInfo> info = NSffprobe::parseVideoEncodeName(text);
     QTEST(info.has_value(), "parsed");
-    if (info)
-        QTEST(info->description(), "description");
+    if (info) QTEST(info->description(), "description");
 }
 
 void MediaTextTest::progressChunk_data()

@@ -81,8 +81,7 @@ QString MediaToolsTest::fakeFolder(const QString &name, const QString &tool, con
 QStringList MediaToolsTest::recordedArguments() const
 {
     QFile file(path("arguments.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
     lines.removeLast();
     return lines;
@@ -90,11 +89,13 @@ QStringList MediaToolsTest::recordedArguments() const
 
 void MediaToolsTest::probeRealFiles()
 {
-    const std::optional<NSMediaInfo> clip = NSffprobe::videoEncodeNameFileURL(url("clip.mp4"), m_tools);
+    const std::optional<NSMediaInfo> clip =
+        NSffprobe::videoEncodeNameFileURL(url("clip.mp4"), m_tools);
     QVERIFY(clip.has_value());
     QCOMPARE(clip->description(), QStringLiteral("640 x 360    h264  00:00:10 25.00 fps"));
     // MPEG-TS: ffprobe prints the stream block twice (program and stream); the parse still holds.
-    const std::optional<NSMediaInfo> ts = NSffprobe::videoEncodeNameFileURL(url("clip.ts"), m_tools);
+    const std::optional<NSMediaInfo> ts =
+        NSffprobe::videoEncodeNameFileURL(url("clip.ts"), m_tools);
     QVERIFY(ts.has_value());
     QCOMPARE(ts->videoEncodeName(), QStringLiteral("h264"));
     QCOMPARE(ts->videoWidth(), qint64(640));
@@ -118,7 +119,8 @@ void MediaToolsTest::probeFailures()
     QVERIFY(!NSffprobe::videoEncodeNameFileURL(url("clip.mp4"), QString()).has_value());
     QVERIFY(log.containsPart("videoEncodeNameFileURL error:"));
     log.clear();
-    QCOMPARE(NSffprobe::durationMediaFileURL(url("clip.mp4"), nowhere), NSTavoTools::noDurationMark);
+    QCOMPARE(NSffprobe::durationMediaFileURL(url("clip.mp4"), nowhere),
+             NSTavoTools::noDurationMark);
     // That question has always logged under the detail question's name.
     QVERIFY(log.containsPart("detailMediaFileURL error:"));
 }
@@ -131,11 +133,12 @@ void MediaToolsTest::probeFakeOutputs()
     QVERIFY(log.contains("videoEncodeNameFileURL failed."));
     QCOMPARE(NSffprobe::durationMediaFileURL(url("clip.mp4"), silent), NSTavoTools::noDurationMark);
 
-    const QString refusing = fakeFolder("probe-refusing", "ffprobe",
-                                        "echo 'clip.mp4: Invalid data found' >&2\n");
+    const QString refusing =
+        fakeFolder("probe-refusing", "ffprobe", "echo 'clip.mp4: Invalid data found' >&2\n");
     QCOMPARE(NSffprobe::durationMediaFileURL(url("clip.mp4"), refusing), 0.0f);
 
-    const QString odd = fakeFolder("probe-odd", "ffprobe", "printf 'h264\\nH.264\\n320\\n240\\n0/0\\n5\\n'\n");
+    const QString odd =
+        fakeFolder("probe-odd", "ffprobe", "printf 'h264\\nH.264\\n320\\n240\\n0/0\\n5\\n'\n");
     const std::optional<NSMediaInfo> info = NSffprobe::videoEncodeNameFileURL(url("clip.mp4"), odd);
     QVERIFY(info.has_value());
     QVERIFY(std::isnan(info->fps()));
@@ -158,7 +161,8 @@ void MediaToolsTest::mergeNamesAndResult()
     const QList<QUrl> inputs = {url("merge/a.mp4"), url("merge/a.m4a")};
     const QString first = NSffmpeg::mergeFiles(inputs, m_tools + "/ffmpeg");
     QCOMPARE(first, path("merge/a_1.mp4"));
-    const std::optional<NSMediaInfo> merged = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(first), m_tools);
+    const std::optional<NSMediaInfo> merged =
+        NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(first), m_tools);
     QVERIFY(merged.has_value());
     QCOMPARE(NSffmpeg::mergeFiles(inputs, m_tools + "/ffmpeg"), path("merge/a_2.mp4"));
 }
@@ -175,13 +179,15 @@ void MediaToolsTest::mergeFailuresLeaveNothing()
                                        "for last; do :; done\nhead -c 1000 \"$2\" > \"$last\"\n"
                                        "echo 'No space left on device' >&2\nexit 1\n");
     log.clear();
-    QVERIFY(NSffmpeg::mergeFiles({url("merge/a.mp4"), url("merge/a.m4a")}, failing + "/ffmpeg").isNull());
+    QVERIFY(NSffmpeg::mergeFiles({url("merge/a.mp4"), url("merge/a.m4a")}, failing + "/ffmpeg")
+                .isNull());
     QVERIFY(log.contains("mergeFilesByffmpeg failed."));
     QVERIFY(log.containsPart("Error log:No space left on device"));
     QVERIFY(!QFile::exists(path("merge/a_3.mp4")));
 
     // ffmpeg that exits 0 yet leaves an empty file.
-    const QString empty = fakeFolder("merge-empty", "ffmpeg", "for last; do :; done\n: > \"$last\"\n");
+    const QString empty =
+        fakeFolder("merge-empty", "ffmpeg", "for last; do :; done\n: > \"$last\"\n");
     QVERIFY(NSffmpeg::mergeFiles({url("merge/a.mp4")}, empty + "/ffmpeg").isNull());
     QVERIFY(!QFile::exists(path("merge/a_3.mp4")));
 }
@@ -196,16 +202,18 @@ void MediaToolsTest::cutChecks_data()
     QTest::addColumn<QString>("line");
     const QString clip = path("clip.mp4");
     const QString out = path("cut-refused.mp4");
-    QTest::newRow("no input") << "" << out << 1.0f << 2.0f << m_tools << "cutoutVideo inputURL is nil.";
+    QTest::newRow("no input") << "" << out << 1.0f << 2.0f << m_tools
+                              << "cutoutVideo inputURL is nil.";
     QTest::newRow("missing input") << path("gone.mp4") << out << 1.0f << 2.0f << m_tools
                                    << "cutoutVideo NOT exist:" + path("gone.mp4");
-    QTest::newRow("no output") << clip << "" << 1.0f << 2.0f << m_tools << "cutoutVideo outputURL is nil.";
+    QTest::newRow("no output") << clip << "" << 1.0f << 2.0f << m_tools
+                               << "cutoutVideo outputURL is nil.";
     QTest::newRow("output exists") << clip << path("tone.m4a") << 1.0f << 2.0f << m_tools
                                    << "cutoutVideo Exist output file:" + path("tone.m4a");
-    QTest::newRow("negative start") << clip << out << -0.5f << 2.0f << m_tools
-                                    << "cutoutVideo startSecond is < 0.";
-    QTest::newRow("half a second") << clip << out << 1.0f << 0.5f << m_tools
-                                   << "cutoutVideo durationSecond is < 1.";
+    QTest::newRow("negative start")
+        << clip << out << -0.5f << 2.0f << m_tools << "cutoutVideo startSecond is < 0.";
+    QTest::newRow("half a second")
+        << clip << out << 1.0f << 0.5f << m_tools << "cutoutVideo durationSecond is < 1.";
     QTest::newRow("no folder") << clip << out << 1.0f << 2.0f << QString()
                                << "cutoutVideo ffmpegPath is nil.";
     QTest::newRow("no ffmpeg") << clip << out << 1.0f << 2.0f << path("merge")
@@ -220,7 +228,9 @@ void MediaToolsTest::cutChecks()
     QFETCH(float, length);
     QFETCH(QString, folder);
     LogCapture log;
-    const auto asUrl = [](const QString &p) { return p.isEmpty() ? QUrl() : QUrl::fromLocalFile(p); };
+    const auto asUrl = [](const QString &p) {
+        return p.isEmpty() ? QUrl() : QUrl::fromLocalFile(p);
+    };
     QVERIFY(!NSffmpeg::cutoutVideo(asUrl(input), asUrl(output), start, length, folder));
     QTEST(log.lines().value(0), "line");
     QCOMPARE(log.lines().size(), 1);
@@ -236,16 +246,16 @@ void MediaToolsTest::cutArguments()
     const QString output = path("cut [copy] 剪.mp4");
     QVERIFY(NSffmpeg::cutoutVideo(url("a b [c] 视频.mp4"), QUrl::fromLocalFile(output), 5.7f,
                                   100.25f, recorder));
-    QCOMPARE(recordedArguments(),
-             (QStringList{"-i", path("a b [c] 视频.mp4"), "-ss", "00:00:05", "-t", "00:01:40.25",
-                          "-c", "copy", output}));
+    QCOMPARE(recordedArguments(), (QStringList{"-i", path("a b [c] 视频.mp4"), "-ss", "00:00:05",
+                                               "-t", "00:01:40.25", "-c", "copy", output}));
 }
 
 void MediaToolsTest::cutResult()
 {
     const QString output = path("cut.mp4");
     QVERIFY(NSffmpeg::cutoutVideo(url("clip.mp4"), QUrl::fromLocalFile(output), 2, 5.25f, m_tools));
-    const std::optional<NSMediaInfo> info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(output), m_tools);
+    const std::optional<NSMediaInfo> info =
+        NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(output), m_tools);
     QVERIFY(info.has_value());
     QVERIFY(info->duration() > 4.5f && info->duration() < 6.5f);
 }
@@ -260,9 +270,10 @@ void MediaToolsTest::failedCutsLeaveNothing_data()
     QTest::newRow("codec refused") << path("vp8.webm") << m_tools << 0.0f << 2.0f;
     // A full disk: part of the file, then a failure.
     QTest::newRow("truncated") << path("clip.mp4")
-                               << fakeFolder("cut-full", "ffmpeg",
-                                             "for last; do :; done\nhead -c 5000 \"$2\" > \"$last\"\n"
-                                             "echo 'No space left on device' >&2\nexit 1\n")
+                               << fakeFolder(
+                                      "cut-full", "ffmpeg",
+                                      "for last; do :; done\nhead -c 5000 \"$2\" > \"$last\"\n"
+                                      "echo 'No space left on device' >&2\nexit 1\n")
                                << 2.0f << 5.25f;
     // No key frame between 2 s and 7.25 s: ffmpeg exits 0 with no video stream at all.
     QTest::newRow("no key frame in span") << path("far-keys.mp4") << m_tools << 2.0f << 5.25f;
@@ -290,17 +301,19 @@ void MediaToolsTest::frameChecks_data()
     QTest::addColumn<QString>("line");
     const QString ffmpeg = m_tools + "/ffmpeg";
     const QString image = path("refused.jpg");
-    QTest::newRow("no ffmpeg path") << image << path("clip.mp4") << QString()
-                                    << "loadThumbnailInfo ffmpegPath can NOT nil.";
+    QTest::newRow("no ffmpeg path")
+        << image << path("clip.mp4") << QString() << "loadThumbnailInfo ffmpegPath can NOT nil.";
     QTest::newRow("no ffmpeg") << image << path("clip.mp4") << path("none/ffmpeg")
                                << "loadThumbnailInfo ffmpegPath NOT Exist.";
     QTest::newRow("no image path") << QString() << path("clip.mp4") << ffmpeg
                                    << "loadThumbnailInfo thumbnailFile can NOT nil.";
     QTest::newRow("image exists") << path("tone.m4a") << path("clip.mp4") << ffmpeg
-                                  << "loadThumbnailInfo write thumbnail file " + path("tone.m4a") + " exist.";
-    QTest::newRow("no video") << image << QString() << ffmpeg << "loadThumbnailInfo videoURL can NOT nil.";
-    QTest::newRow("cannot launch") << image << path("clip.mp4") << path("tone.m4a")
-                                   << "ffmpeg Thumbnail error:";
+                                  << "loadThumbnailInfo write thumbnail file " + path("tone.m4a") +
+                                         " exist.";
+    QTest::newRow("no video") << image << QString() << ffmpeg
+                              << "loadThumbnailInfo videoURL can NOT nil.";
+    QTest::newRow("cannot launch")
+        << image << path("clip.mp4") << path("tone.m4a") << "ffmpeg Thumbnail error:";
 }
 
 void MediaToolsTest::frameChecks()
@@ -318,17 +331,19 @@ void MediaToolsTest::frameChecks()
 void MediaToolsTest::frameArgumentsAndResult()
 {
     const QString image = path("frame 帧.jpg");
-    QVERIFY(NSffmpeg::loadThumbnailInfoFile(image, url("a b [c] 视频.mp4"), 1.5f, m_tools + "/ffmpeg"));
+    QVERIFY(
+        NSffmpeg::loadThumbnailInfoFile(image, url("a b [c] 视频.mp4"), 1.5f, m_tools + "/ffmpeg"));
     QCOMPARE(QImage(image).size(), QSize(640, 360));
 
-    const QString recorder = fakeFolder(
-        "frame-recorder", "ffmpeg",
-        QStringLiteral("printf '%s\\n' \"$@\" > '%1'\necho 'one frame'\n").arg(path("arguments.txt")));
+    const QString recorder =
+        fakeFolder("frame-recorder", "ffmpeg",
+                   QStringLiteral("printf '%s\\n' \"$@\" > '%1'\necho 'one frame'\n")
+                       .arg(path("arguments.txt")));
     LogCapture log;
     QVERIFY(NSffmpeg::loadThumbnailInfoFile(path("late.jpg"), url("clip.mp4"), 3725.9f,
                                             recorder + "/ffmpeg"));
-    QCOMPARE(recordedArguments(), (QStringList{"-ss", "01:02:05", "-i", path("clip.mp4"), "-vframes",
-                                               "1", "-q:v", "2", path("late.jpg")}));
+    QCOMPARE(recordedArguments(), (QStringList{"-ss", "01:02:05", "-i", path("clip.mp4"),
+                                               "-vframes", "1", "-q:v", "2", path("late.jpg")}));
     QVERIFY(log.contains("loadThumbnailInfo Result:one frame\n"));
 }
 
