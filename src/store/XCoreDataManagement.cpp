@@ -62,7 +62,12 @@ QString XCoreDataManagement::defaultStorePath()
     return QDir::homePath() + QStringLiteral("/Documents/XTaskModel.sqlite");
 }
 
-XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath)) {}
+XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath))
+{
+    // The shared store saves at exit: the model it saves with must be destroyed after it.
+    XTask::entity();
+    XFile::entity();
+}
 
 XCoreDataManagement::~XCoreDataManagement()
 {
@@ -131,16 +136,22 @@ bool XCoreDataManagement::resetAllProgressTask(ObjectContext &context)
 
 QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
 {
+    QString error;
+    const auto tasks = allTasksNewestFirst(&error);
+    if (!tasks)
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+    return tasks.value_or(QList<std::shared_ptr<XTask>>());
+}
+
+std::optional<QList<std::shared_ptr<XTask>>> XCoreDataManagement::allTasksNewestFirst(QString *error)
+{
     const auto opened = context();
     if (!opened)
-        return {};
-    QString error;
+        return QList<std::shared_ptr<XTask>>();
     const auto all = opened->fetch(XTask::entity(), QStringLiteral("1"), {},
-                                   [](XManagedObject &) { return true; }, &error);
-    if (!all) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
-        return {};
-    }
+                                   [](XManagedObject &) { return true; }, error);
+    if (!all)
+        return std::nullopt;
     auto tasks = recordsOf<XTask>(*all);
     sortNewestFirst(tasks);
     return tasks;
@@ -194,9 +205,15 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::share
 
 QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
 {
+    QString error;
+    const auto tasks = allTasksNewestFirst(&error);
+    if (!tasks) {
+        Log::line(QStringLiteral("searchURL filtering: %1").arg(error));
+        return {};
+    }
     const QString wanted = TextFold::fold(url);
     QList<std::shared_ptr<XTask>> found;
-    for (const auto &task : existHistorys()) {
+    for (const auto &task : *tasks) {
         const QString taskURL = task->url();
         if (!taskURL.isNull() && TextFold::fold(taskURL) == wanted)
             found.append(task);

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class ObjectContext;
 
@@ -66,6 +67,7 @@ public:
 
 private:
     std::shared_ptr<ObjectContext> context() const;
+    std::optional<QList<std::shared_ptr<XTask>>> allTasksNewestFirst(QString *error);
     QString claimFolder() const { return m_storePath + QStringLiteral("-claims"); }
     // Part of opening: status 1 becomes 0 for every task that no running download claims.
     bool resetAllProgressTask(ObjectContext &context);
