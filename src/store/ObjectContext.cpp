@@ -85,11 +85,7 @@ std::optional<ObjectList> ObjectContext::fetch(const EntityDescription &entity,
 void ObjectContext::appendPendingMatches(const EntityDescription &entity,
                                          const Predicate &matches, ObjectList &list) const
 {
-    for (const auto &object : m_inserted) {
-        if (&object->entity() == &entity && matches(*object))
-            list.append(object);
-    }
-    for (const auto &[key, object] : m_changed) {
+    for (const auto &object : insertedAndChanged()) {
         if (&object->entity() == &entity && matches(*object))
             list.append(object);
     }
@@ -177,10 +173,7 @@ bool ObjectContext::saveNow()
 // thread was still recording it) goes with it rather than outliving it.
 void ObjectContext::dropRecordsOfDeletedTargets()
 {
-    ObjectList pending(m_inserted.begin(), m_inserted.end());
-    for (const auto &[key, object] : m_changed)
-        pending.append(object);
-    for (const auto &object : pending) {
+    for (const auto &object : insertedAndChanged()) {
         const EntityDescription &entity = object->entity();
         for (int slot = 0; slot < entity.attributeCount(); ++slot) {
             if (entity.attribute(slot).type != Attribute::Type::Relation)
@@ -192,12 +185,17 @@ void ObjectContext::dropRecordsOfDeletedTargets()
     }
 }
 
+ObjectList ObjectContext::insertedAndChanged() const
+{
+    ObjectList pending(m_inserted.begin(), m_inserted.end());
+    for (const auto &[key, object] : m_changed)
+        pending.append(object);
+    return pending;
+}
+
 void ObjectContext::commitSucceeded()
 {
-    ObjectList written(m_inserted.begin(), m_inserted.end());
-    for (const auto &[key, object] : m_changed)
-        written.append(object);
-    for (const auto &object : written) {
+    for (const auto &object : insertedAndChanged()) {
         const EntityDescription &entity = object->entity();
         for (int slot = 0; slot < entity.attributeCount(); ++slot) {
             if (entity.attribute(slot).lazy && object->isChanged(slot) && object->m_values[slot].isValid())

@@ -69,6 +69,7 @@ private:
     void appendPendingMatches(const EntityDescription &entity, const Predicate &matches,
                               ObjectList &list) const;
     void dropRecordsOfDeletedTargets();
+    ObjectList insertedAndChanged() const;
     void commitSucceeded();
     bool onMainThread() const;
     void queueSave();
