@@ -1,4 +1,4 @@
-// The H.264 re-encoder: its refusals, its end for every way ffmpeg can stop, progress, cancel.
+// The H.264 re-encoder: its end for every way ffmpeg can stop, progress, and cancel.
 #include "media/NSffmpegConvert264.h"
 #include "support/FakeExecutable.h"
 #include "support/LogCapture.h"
@@ -13,11 +13,10 @@
 
 namespace
 {
-
 class Recorder : public NSffmpegConvert264_ProgressDelegate
 {
 public:
-    void encodeVideoCompleted(const QVariant &) override { ++completions; }
+    void encodeVideoCompleted(const QVariant &) override { ++ends; }
     void encodeVideoFailed(const std::optional<EncodeError> &error) override
     {
         ++ends;
@@ -26,11 +25,9 @@ public:
     void progressDuration(float seconds) override { progress << seconds; }
 
     int ends = 0;
-    int completions = 0;
     std::optional<EncodeError> lastError;
     QList<float> progress;
 };
-
 } // namespace
 
 class MediaEncoderTest : public QObject
@@ -39,37 +36,30 @@ class MediaEncoderTest : public QObject
 
 private slots:
     void initTestCase();
-    void refusals_data();
-    void refusals();
     void encodesWithProgress();
     void endStatuses_data();
     void endStatuses();
     void launchFailureReachesLateDelegate();
-    void progressSkipsUnreadableTimes();
     void cancelRealEncodeKeepsPlayableFile();
-    void cancelWinsOverHardExitStatus();
-    void cancelKillsAfterThreeInterrupts();
+    void cancelWinsOverAnyStatus_data();
+    void cancelWinsOverAnyStatus();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
-    QString fakeFolder(const QString &name, const QString &body);
-    // Starts a job on the clip into a fresh output; the delegate is set after the start.
-    bool start(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &folder,
-               const QString &input = "clip.mp4");
-
-    // Starts a fake ffmpeg with that body and cancels it once its shell is running.
-    bool startThenCancel(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &name,
-                         const QString &body);
+    QString fakeFolder(const QString &body);
+    // Starts a job into a fresh output, setting the delegate only after the start.
+    bool start(const QString &folder, const QString &input = "clip.mp4");
+    QString lastOutput() const { return path(QStringLiteral("out-%1_h264.mp4").arg(m_outputs)); }
 
     QTemporaryDir m_dir;
     QString m_tools;
     int m_outputs = 0;
+    std::unique_ptr<NSffmpegConvert264> m_encoder;
+    Recorder m_recorder;
 };
 
 void MediaEncoderTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
     m_tools = path("tools");
     QVERIFY(QDir().mkpath(m_tools));
     QVERIFY(QFile::link(QStandardPaths::findExecutable("ffmpeg"), m_tools + "/ffmpeg"));
@@ -77,204 +67,136 @@ void MediaEncoderTest::initTestCase()
     QVERIFY(MediaFactory::makeClip(path("long.mp4"), 20, "640x360"));
 }
 
-QString MediaEncoderTest::fakeFolder(const QString &name, const QString &body)
+QString MediaEncoderTest::fakeFolder(const QString &body)
 {
-    const QString folder = path(name);
+    const QString folder = path(QStringLiteral("fake-%1").arg(m_outputs));
     QDir().mkpath(folder);
     FakeExecutable::write(folder + "/ffmpeg", body);
     return folder;
 }
 
-bool MediaEncoderTest::start(NSffmpegConvert264 &encoder, Recorder &recorder, const QString &folder,
-                             const QString &input)
+bool MediaEncoderTest::start(const QString &folder, const QString &input)
 {
-    const QUrl output = url(QStringLiteral("out-%1_h264.mp4").arg(++m_outputs));
-    const bool started = encoder.encodeVideo(url(input), output, folder);
-    encoder.setDelegate(&recorder);
+    m_encoder = std::make_unique<NSffmpegConvert264>();
+    m_recorder = Recorder();
+    ++m_outputs;
+    const bool started = m_encoder->encodeVideo(QUrl::fromLocalFile(path(input)),
+                                                QUrl::fromLocalFile(lastOutput()), folder);
+    m_encoder->setDelegate(&m_recorder);
     return started;
-}
-
-bool MediaEncoderTest::startThenCancel(NSffmpegConvert264 &encoder, Recorder &recorder,
-                                       const QString &name, const QString &body)
-{
-    if (!start(encoder, recorder, fakeFolder(name, body))) return false;
-    QTest::qWait(200);
-    return encoder.cancel();
-}
-
-void MediaEncoderTest::refusals_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("line");
-    const QString clip = path("clip.mp4");
-    const QString out = path("refused.mp4");
-    QTest::newRow("no folder") << QString() << clip << out
-                               << "NSffmpegConvert264 ffmpegPath can NOT nil.";
-    QTest::newRow("no input") << m_tools << "" << out << "NSffmpegConvert264 inputURL can NOT nil.";
-    QTest::newRow("missing input")
-        << m_tools << path("gone.mp4") << out
-        << "NSffmpegConvert264 inputVideo :" + path("gone.mp4") + " NOT FOUND.";
-    QTest::newRow("no output") << m_tools << clip << ""
-                               << "NSffmpegConvert264 outURL can NOT nil";
-    QTest::newRow("output exists")
-        << m_tools << clip << clip << "NSffmpegConvert264 output file " + clip + " Exist Now.";
-    QTest::newRow("no ffmpeg") << path("no-tools") << clip << out
-                               << "NSffmpegConvert264 ffmpeg file NOT FOUND.";
-}
-
-void MediaEncoderTest::refusals()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, input);
-    QFETCH(QString, output);
-    QFETCH(QString, line);
-    const auto asUrl = [](const QString &p) {
-        return p.isEmpty() ? QUrl() : QUrl::fromLocalFile(p);
-    };
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
-    encoder.setDelegate(&recorder);
-    LogCapture log;
-    QVERIFY(!encoder.encodeVideo(asUrl(input), asUrl(output), folder));
-    QCOMPARE(log.lines(), QStringList{line});
-    QTest::qWait(50);
-    QCOMPARE(recorder.ends, 0);
 }
 
 void MediaEncoderTest::encodesWithProgress()
 {
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
-    QVERIFY(start(encoder, recorder, m_tools));
+    QVERIFY(start(m_tools));
     // One job at a time: a second start would replace the running child unreported.
-    QVERIFY(!encoder.encodeVideo(url("clip.mp4"), url("second_h264.mp4"), m_tools));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 60000);
-    QVERIFY(!recorder.lastError.has_value());
-    QVERIFY(!recorder.progress.isEmpty());
-    QVERIFY(std::is_sorted(recorder.progress.begin(), recorder.progress.end()));
-    QVERIFY(recorder.progress.last() > 2.0f && recorder.progress.last() <= 3.1f);
-    QVERIFY(QFileInfo(path(QStringLiteral("out-%1_h264.mp4").arg(m_outputs))).size() > 0);
-    QCOMPARE(recorder.completions, 0);
+    QVERIFY(!m_encoder->encodeVideo(QUrl::fromLocalFile(path("clip.mp4")),
+                                    QUrl::fromLocalFile(path("second.mp4")), m_tools));
+    // An existing output is refused (the caller deletes a leftover first).
+    LogCapture log;
+    QVERIFY(!NSffmpegConvert264().encodeVideo(QUrl::fromLocalFile(path("clip.mp4")),
+                                              QUrl::fromLocalFile(path("clip.mp4")), m_tools));
+    QCOMPARE(log.lines(),
+             QStringList{"NSffmpegConvert264 output file " + path("clip.mp4") + " Exist Now."});
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder.ends, 1, 60000);
+    QVERIFY(!m_recorder.lastError.has_value());
+    QVERIFY(!m_recorder.progress.isEmpty());
+    QVERIFY(std::is_sorted(m_recorder.progress.begin(), m_recorder.progress.end()));
+    QVERIFY(m_recorder.progress.last() > 2.0f && m_recorder.progress.last() <= 3.1f);
+    QVERIFY(QFileInfo(lastOutput()).size() > 0);
 }
 
 void MediaEncoderTest::endStatuses_data()
 {
     QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("domain"); // empty: any non-nil error that is none of the fixed two
+    QTest::addColumn<QString>("domain"); // empty: a failure other than the two fixed ones
     QTest::newRow("unsupported encoding") << "exit 69\n" << NSffmpegConvert264::unsupportedDomain;
     QTest::newRow("interrupted") << "exit 255\n" << NSffmpegConvert264::cancelledDomain;
     QTest::newRow("other status") << "exit 3\n"
                                   << "";
-    QTest::newRow("no decoder (status 1)") << "echo 'Decoder not found' >&2\nexit 1\n"
-                                           << "";
+    QTest::newRow("no decoder") << "echo 'Decoder not found' >&2\nexit 1\n"
+                                << "";
     QTest::newRow("crash") << "kill -SEGV $$\n"
                            << "";
+    QTest::newRow("unreadable progress, success")
+        << "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2\nexit 0\n"
+        << "none";
 }
 
 void MediaEncoderTest::endStatuses()
 {
     QFETCH(QString, body);
     QFETCH(QString, domain);
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
-    QVERIFY(start(encoder, recorder, fakeFolder(QTest::currentDataTag(), body)));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 10000);
-    QVERIFY(recorder.lastError.has_value());
-    if (domain.isEmpty()) {
-        QVERIFY(recorder.lastError->domain != NSffmpegConvert264::unsupportedDomain);
-        QVERIFY(recorder.lastError->domain != NSffmpegConvert264::cancelledDomain);
-    } else {
-        QCOMPARE(recorder.lastError->domain, domain);
-        QCOMPARE(recorder.lastError->code, -1);
-    }
+    QVERIFY(start(fakeFolder(body)));
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder.ends, 1, 10000);
     QTest::qWait(50);
-    QCOMPARE(recorder.ends, 1);
+    QCOMPARE(m_recorder.ends, 1);
+    QVERIFY(m_recorder.progress.isEmpty());
+    if (domain == "none")
+        QVERIFY(!m_recorder.lastError.has_value());
+    else if (!domain.isEmpty())
+        QCOMPARE(m_recorder.lastError.value().domain, domain);
+    else
+        QVERIFY(m_recorder.lastError.value().domain.startsWith("NSffmpegConvert264 ffmpeg "));
 }
 
 void MediaEncoderTest::launchFailureReachesLateDelegate()
 {
     const QString folder = path("not-executable");
     QDir().mkpath(folder);
-    QFile plain(folder + "/ffmpeg");
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
+    QVERIFY(QFile(folder + "/ffmpeg").open(QIODevice::WriteOnly));
     LogCapture log;
-    QVERIFY(start(encoder, recorder, folder));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 10000);
+    QVERIFY(start(folder));
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder.ends, 1, 10000);
     QVERIFY(log.contains("NSffmpegConvert264 failed."));
-    QVERIFY(recorder.lastError.has_value());
-    QCOMPARE(recorder.lastError->domain, QStringLiteral("NSffmpegConvert264 failed."));
-    QVERIFY(!recorder.lastError->detail.isEmpty());
-}
-
-void MediaEncoderTest::progressSkipsUnreadableTimes()
-{
-    const QString folder =
-        fakeFolder("progress", "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2; sleep 0.3\n"
-                               "printf 'frame=30 time=00:00:01.50 bitrate=1\\r' >&2; sleep 0.3\n"
-                               "printf 'frame=60 time=00:00:0x.00 bitrate=1\\r' >&2; sleep 0.3\n"
-                               "printf 'frame=90 time=00:01:02.50 bitrate=1\\r' >&2\n");
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
-    QVERIFY(start(encoder, recorder, folder));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 10000);
-    QCOMPARE(recorder.progress, (QList<float>{1.5f, 62.5f}));
-    QVERIFY(!recorder.lastError.has_value());
+    QCOMPARE(m_recorder.lastError.value().domain, QStringLiteral("NSffmpegConvert264 failed."));
+    QVERIFY(!m_recorder.lastError->detail.isEmpty());
 }
 
 void MediaEncoderTest::cancelRealEncodeKeepsPlayableFile()
 {
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
     LogCapture log;
-    QVERIFY(start(encoder, recorder, m_tools, "long.mp4"));
-    QTRY_VERIFY_WITH_TIMEOUT(!recorder.progress.isEmpty(), 30000);
-    QVERIFY(encoder.cancel());
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 30000);
-    QVERIFY(recorder.lastError.has_value());
-    QCOMPARE(recorder.lastError->domain, NSffmpegConvert264::cancelledDomain);
+    QVERIFY(start(m_tools, "long.mp4"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_recorder.progress.isEmpty(), 30000);
+    QVERIFY(m_encoder->cancel());
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder.ends, 1, 30000);
+    QCOMPARE(m_recorder.lastError.value().domain, NSffmpegConvert264::cancelledDomain);
     QVERIFY(log.lines().count("task try stop") <= 3);
     // ffmpeg stopped gracefully: the partial MP4 has its index and opens.
     QProcess probe;
     probe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
-                            path(QStringLiteral("out-%1_h264.mp4").arg(m_outputs))});
+                            lastOutput()});
     QVERIFY(probe.waitForFinished(10000));
-    QCOMPARE(probe.exitCode(), 0);
     QVERIFY(probe.readAllStandardOutput().trimmed().toDouble() > 0);
 }
 
-void MediaEncoderTest::cancelWinsOverHardExitStatus()
+void MediaEncoderTest::cancelWinsOverAnyStatus_data()
 {
-    // ffmpeg's hard exit after repeated interrupts is 123; it is still the user's cancel.
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
-    QVERIFY(startThenCancel(encoder, recorder, "hard-exit",
-                            "trap 'exit 123' INT\nwhile :; do sleep 0.1; done\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 10000);
-    QVERIFY(recorder.lastError.has_value());
-    QCOMPARE(recorder.lastError->domain, NSffmpegConvert264::cancelledDomain);
-    QCOMPARE(recorder.lastError->code, -1);
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<int>("interrupts");
+    // ffmpeg's hard exit after repeated interrupts is 123: still the user's cancel.
+    QTest::newRow("hard exit") << "trap 'exit 123' INT\nwhile :; do sleep 0.1; done\n" << 1;
+    // Deaf to interrupts: three of them, then a kill.
+    QTest::newRow("deaf") << "trap '' INT\nwhile :; do sleep 0.2; done\n" << 3;
 }
 
-void MediaEncoderTest::cancelKillsAfterThreeInterrupts()
+void MediaEncoderTest::cancelWinsOverAnyStatus()
 {
-    NSffmpegConvert264 encoder;
-    Recorder recorder;
+    QFETCH(QString, body);
+    QFETCH(int, interrupts);
     LogCapture log;
-    QVERIFY(
-        startThenCancel(encoder, recorder, "deaf", "trap '' INT\nwhile :; do sleep 0.2; done\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.ends, 1, 15000);
-    QCOMPARE(log.lines().count("task try stop"), 3);
-    QVERIFY(log.contains("task kill"));
-    QCOMPARE(recorder.lastError->domain, NSffmpegConvert264::cancelledDomain);
-    // A cancel after the end only marks; nothing more is reported.
-    QVERIFY(encoder.cancel());
+    QVERIFY(start(fakeFolder(body)));
+    QTest::qWait(200);
+    QVERIFY(m_encoder->cancel());
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder.ends, 1, 15000);
+    QCOMPARE(m_recorder.lastError.value().domain, NSffmpegConvert264::cancelledDomain);
+    QCOMPARE(m_recorder.lastError->code, -1);
+    QCOMPARE(log.lines().count("task try stop"), interrupts);
+    QCOMPARE(log.contains("task kill"), interrupts == 3);
+    // A cancel after the end reports nothing more.
+    QVERIFY(m_encoder->cancel());
     QTest::qWait(100);
-    QCOMPARE(recorder.ends, 1);
+    QCOMPARE(m_recorder.ends, 1);
 }
 
 QTEST_GUILESS_MAIN(MediaEncoderTest)
