@@ -9,7 +9,7 @@
 #include "store/XManagedObject.h"
 
 #include <QCoreApplication>
-#include <QMutexLocker>
+#include <mutex>
 #include <QThread>
 
 #include <algorithm>
@@ -25,7 +25,7 @@ ObjectContext::~ObjectContext() = default;
 
 std::shared_ptr<XManagedObject> ObjectContext::insertObject(const EntityDescription &entity)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     auto object = entity.makeObject();
     object->m_context = shared_from_this();
     object->m_insertSequence = m_nextInsertSequence++;
@@ -35,7 +35,7 @@ std::shared_ptr<XManagedObject> ObjectContext::insertObject(const EntityDescript
 
 void ObjectContext::deleteObject(const std::shared_ptr<XManagedObject> &object)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     if (!object || object->m_context.get() != this)
         return;
     if (object->m_state == XManagedObject::State::Inserted)
@@ -49,7 +49,7 @@ void ObjectContext::deleteObject(const std::shared_ptr<XManagedObject> &object)
 
 bool ObjectContext::hasChanges() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     return !m_inserted.empty() || !m_changed.empty() || !m_deleted.empty();
 }
 
@@ -58,7 +58,7 @@ std::optional<ObjectList> ObjectContext::fetch(const EntityDescription &entity,
                                                const QVariantList &bindings,
                                                const Predicate &matchesInMemory, QString *error)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     SqliteStatement query(*m_database, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY id")
                                            .arg(entity.selectColumns(), entity.table(), condition));
     query.bindAll(bindings);
@@ -94,7 +94,7 @@ void ObjectContext::appendPendingMatches(const EntityDescription &entity,
 std::shared_ptr<XManagedObject> ObjectContext::objectWithId(const EntityDescription &entity,
                                                             qint64 rowId)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     if (auto object = registered(entity, rowId))
         return object;
     SqliteStatement query(*m_database, QStringLiteral("SELECT %1 FROM %2 WHERE id = ?")
@@ -156,7 +156,7 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
 
 bool ObjectContext::saveNow()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
     if (!hasChanges())
         return true;

@@ -11,7 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
+#include <mutex>
 
 #include <algorithm>
 #include <limits>
@@ -77,7 +77,7 @@ XCoreDataManagement::~XCoreDataManagement()
 
 bool XCoreDataManagement::open()
 {
-    QMutexLocker locker(&m_openMutex);
+    std::lock_guard locker(m_openMutex);
     if (m_context)
         return true;
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
@@ -102,7 +102,7 @@ bool XCoreDataManagement::isOpen() const
 
 std::shared_ptr<ObjectContext> XCoreDataManagement::context() const
 {
-    QMutexLocker locker(&m_openMutex);
+    std::lock_guard locker(m_openMutex);
     return m_context;
 }
 

@@ -5,11 +5,11 @@
 #include "store/XTask.h"
 
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QUrl>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class ObjectContext;
@@ -73,6 +73,6 @@ private:
     bool resetAllProgressTask(ObjectContext &context);
 
     const QString m_storePath;
-    mutable QMutex m_openMutex;
+    mutable std::mutex m_openMutex;
     std::shared_ptr<ObjectContext> m_context;
 };

@@ -2,7 +2,7 @@
 
 #include "store/ObjectContext.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include <cmath>
 
@@ -16,31 +16,31 @@ XManagedObject::~XManagedObject() = default;
 
 qint64 XManagedObject::rowId() const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     return m_rowId;
 }
 
 bool XManagedObject::isInserted() const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     return m_state == State::Inserted;
 }
 
 bool XManagedObject::isDeleted() const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     return m_state == State::Deleted;
 }
 
 bool XManagedObject::hasChanges() const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     return m_state == State::Inserted || m_changedSlots != 0;
 }
 
 bool XManagedObject::hasValue(int slot) const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     return value(slot).isValid() || m_related[slot] != nullptr;
 }
 
@@ -69,7 +69,7 @@ std::optional<float> XManagedObject::floatValue(int slot) const
 
 std::shared_ptr<XManagedObject> XManagedObject::relatedObject(int slot) const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     if (!m_related[slot] && m_values[slot].isValid()) {
         const auto *target = m_entity.attribute(slot).target;
         const_cast<XManagedObject *>(this)->m_related[slot] =
@@ -110,7 +110,7 @@ void XManagedObject::setBlob(int slot, const QByteArray &bytes)
 
 void XManagedObject::setRelatedObject(int slot, const std::shared_ptr<XManagedObject> &object)
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     if (m_state == State::Deleted || (object && object->m_context != m_context))
         return;
     m_related[slot] = object;
@@ -120,7 +120,7 @@ void XManagedObject::setRelatedObject(int slot, const std::shared_ptr<XManagedOb
 
 QVariant XManagedObject::value(int slot) const
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     if (!m_loaded[slot])
         m_context->loadLazyValue(const_cast<XManagedObject &>(*this), slot);
     return m_values[slot];
@@ -128,7 +128,7 @@ QVariant XManagedObject::value(int slot) const
 
 void XManagedObject::setValue(int slot, const QVariant &value)
 {
-    QMutexLocker locker(&m_context->mutex());
+    std::lock_guard locker(m_context->mutex());
     if (m_state == State::Deleted)
         return;
     if (m_loaded[slot] && m_values[slot] == value && m_values[slot].isValid() == value.isValid())
