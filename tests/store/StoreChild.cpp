@@ -3,12 +3,16 @@
 //                              after each committed save, until it is killed;
 //   store_child claim DB URL   claims the task with that URL and marks it downloading, as
 //                              a download's start does, prints "claimed" or "refused",
-//                              and keeps the claim until its input closes.
+//                              and keeps the claim until its input closes;
+//   store_child queue-and-exit URL   creates a task in the shared store ($HOME) and saves
+//                              it from another thread, then ends before the main thread
+//                              ever runs the queued save.
 #include "store/XCoreDataManagement.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -43,12 +47,24 @@ int claim(XCoreDataManagement &store, const QString &url)
     return 0;
 }
 
+int queueAndExit(const QString &url)
+{
+    auto task = XCoreDataManagement::shared().creatTaskURL(url, QString(), QString());
+    if (!task)
+        return 2;
+    bool queued = false;
+    std::thread([&] { queued = task->save(); }).join();
+    return queued && XCoreDataManagement::shared().hasChanges() ? 0 : 3;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments();
+    if (arguments.value(1) == QLatin1String("queue-and-exit"))
+        return queueAndExit(arguments.value(2));
     XCoreDataManagement store(arguments.value(2));
     if (!store.open())
         return 2;

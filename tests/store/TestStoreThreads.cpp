@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -60,6 +61,22 @@ private slots:
         QCOMPARE(savedTasks(temporary), 0);
         QTRY_COMPARE(savedTasks(temporary), 1);
         QVERIFY(!store->hasChanges());
+    }
+
+    void queuedSaveIsNotLostAtExit()
+    {
+        QTemporaryDir home;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        child.setProcessEnvironment(environment);
+        child.start(QStringLiteral(STORE_CHILD), {QStringLiteral("queue-and-exit"), QStringLiteral("https://at-exit")});
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        XCoreDataManagement store(home.filePath(QStringLiteral("Documents/XTaskModel.sqlite")));
+        QVERIFY(store.open());
+        QVERIFY(store.existURL(QStringLiteral("https://at-exit")));
     }
 
     // A save that fails rolls back and discards nothing: the next save writes it all once.
