@@ -131,8 +131,7 @@ private slots:
         QCOMPARE(store->existHistorys().size(), 3);
         const auto bare = store->searchURL(QStringLiteral("https://bare")).value(0);
         QVERIFY(bare);
-        QCOMPARE(bare->browers(), QStringLiteral(""));
-        QVERIFY(!bare->browers().isNull());
+        QVERIFY(!bare->browers().isNull() && bare->browers().isEmpty());
         QVERIFY(bare->note().isNull());
         QCOMPARE(bare->status(), std::nullopt);
         QCOMPARE(bare->currentStatus(), 0);
@@ -140,19 +139,15 @@ private slots:
         QCOMPARE(bare->duration(), std::nullopt);
         QVERIFY(bare->thumbnail().isNull());
         QVERIFY(bare->source_description().isNull());
-        QVERIFY(!bare->completedDate().isValid());
-        QVERIFY(bare->localFile().isNull());
 
         const auto zeroes = store->searchURL(QStringLiteral("https://zero")).value(0);
         QVERIFY(zeroes);
         QVERIFY(zeroes->browers().isNull());
-        QCOMPARE(zeroes->note(), QStringLiteral(""));
-        QVERIFY(!zeroes->note().isNull());
+        QVERIFY(!zeroes->note().isNull() && zeroes->note().isEmpty());
         QCOMPARE(zeroes->status(), std::optional<qint64>(0));
         QCOMPARE(zeroes->tryBestVideo(), std::optional(false));
         QCOMPARE(zeroes->duration(), std::optional(0.0f));
-        QVERIFY(!zeroes->thumbnail().isNull());
-        QVERIFY(zeroes->thumbnail().isEmpty());
+        QVERIFY(!zeroes->thumbnail().isNull() && zeroes->thumbnail().isEmpty());
         QVERIFY(!zeroes->source_description().isNull());
 
         const auto cleared = store->searchURL(QStringLiteral("https://cleared")).value(0);
@@ -271,28 +266,10 @@ private slots:
         QCOMPARE(urlsOf(tasks), QStringList({QStringLiteral("added"), QStringLiteral("kept")}));
         QCOMPARE(store->filesForTask(tasks.at(0)).value(0)->name(), QStringLiteral("beta"));
         QCOMPARE(store->filesForTask(tasks.at(1)).value(0)->name(), QStringLiteral("gamma"));
-    }
-
-    void oneObjectPerRow()
-    {
-        TemporaryStore temporary;
-        {
-            auto store = temporary.open();
-            addFile(*store, store->creatTaskURL(QStringLiteral("t"), QString(), QString()), QStringLiteral("f"));
-            QVERIFY(store->save());
-        }
-        auto store = temporary.open();
-        const auto fromFile = store->tasksWithString(QStringLiteral("f")).value(0);
-        QVERIFY(fromFile);
-        const auto task = store->existHistorys().value(0);
-        QCOMPARE(task, fromFile);
-        QCOMPARE(store->existHistorys().value(0), task);
-        const auto file = store->filesForTask(task).value(0);
-        QVERIFY(file);
-        QCOMPARE(store->filesForTask(task).value(0), file);
-        QCOMPARE(file->task(), task);
-        task->setNote(QStringLiteral("seen by every holder"));
-        QCOMPARE(store->searchURL(QStringLiteral("t")).value(0)->note(), QStringLiteral("seen by every holder"));
+        // One object per row, whichever query reached it first.
+        QCOMPARE(store->tasksWithString(QStringLiteral("gamma")), TaskList{tasks.at(1)});
+        QCOMPARE(store->filesForTask(tasks.at(0)).value(0)->task(), tasks.at(0));
+        QCOMPARE(store->filesForTask(tasks.at(0)), store->filesForTask(tasks.at(0)));
     }
 
     // Thumbnails are read on first use and forgotten again when many have been read; a
