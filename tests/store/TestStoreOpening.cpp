@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <unistd.h>
@@ -127,10 +128,19 @@ private slots:
             QVERIFY(store->save());
         }
         QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::ReadGroup);
-        if (access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0)
-            QSKIP("this user may write a read-only file (root): SQLite opens it for writing");
+        // Permissions do not stop root; an immutable file does.
+        const bool immutable = access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0 &&
+                               QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), temporary.path()}) == 0;
+        const auto restore = qScopeGuard([&] {
+            if (immutable)
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), temporary.path()});
+        });
+        if (!immutable && access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0)
+            QSKIP("cannot make a file this user may not write");
         const QByteArray before = readFile(temporary.path());
+        LogCapture log;
         QVERIFY(!temporary.open()->isOpen());
+        QVERIFY(log.contains(QStringLiteral("place store error.")));
         QCOMPARE(readFile(temporary.path()), before);
     }
 
