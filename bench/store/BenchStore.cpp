@@ -17,7 +17,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr int taskCount = 10000;
 constexpr int filesPerTask = 2;
@@ -30,11 +31,9 @@ double milliseconds(const QElapsedTimer &timer)
 long residentKilobytes()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
+    if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
     }
     return -1;
 }
@@ -42,8 +41,7 @@ long residentKilobytes()
 int build(const QString &path)
 {
     XCoreDataManagement store(path);
-    if (!store.open())
-        return 1;
+    if (!store.open()) return 1;
     const QByteArray thumbnail(60 * 1024, '\x7f');
     const QString description(3 * 1024, QLatin1Char('d'));
     QElapsedTimer timer;
@@ -62,8 +60,7 @@ int build(const QString &path)
             file->setTask(task);
         }
     }
-    if (!store.save())
-        return 1;
+    if (!store.save()) return 1;
     std::printf("built %d tasks, %d files in %.0f ms\n", taskCount, taskCount * filesPerTask,
                 milliseconds(timer));
     std::fflush(stdout);
@@ -82,8 +79,7 @@ int measure(const QString &path)
     QElapsedTimer timer;
     timer.start();
     XCoreDataManagement store(path);
-    if (!store.open())
-        return 1;
+    if (!store.open()) return 1;
     const auto tasks = store.existHistorys();
     std::printf("%-40s %8.2f ms   (%lld tasks; target < 150 ms)\n", "open + existHistorys",
                 milliseconds(timer), qlonglong(tasks.size()));
@@ -105,11 +101,9 @@ int measure(const QString &path)
     std::vector<double> saves;
     for (int i = 0; i < 100; ++i) {
         tasks.at(i)->setNote(QStringLiteral("note %1 of run %2").arg(i).arg(run));
-        if (!store.hasChanges())
-            return 1;
+        if (!store.hasChanges()) return 1;
         timer.restart();
-        if (!store.save())
-            return 1;
+        if (!store.save()) return 1;
         saves.push_back(milliseconds(timer));
     }
     printSpread("save of one changed record (100 saves)", saves, "< 20 ms");
@@ -122,14 +116,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments();
-    if (arguments.value(1) == QLatin1String("measure"))
-        return measure(arguments.value(2));
+    if (arguments.value(1) == QLatin1String("measure")) return measure(arguments.value(2));
 
     QTemporaryDir temporary;
     const QString folder = arguments.size() > 1 ? arguments.at(1) : temporary.path();
     const QString path = folder + QStringLiteral("/XTaskModel.sqlite");
-    if (!QFile::exists(path) && build(path) != 0)
-        return 1;
+    if (!QFile::exists(path) && build(path) != 0) return 1;
     // A process of its own, so the opening is not helped by what building left in memory.
     QProcess measurer;
     measurer.setProcessChannelMode(QProcess::ForwardedChannels);

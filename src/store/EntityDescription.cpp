@@ -4,8 +4,7 @@
 
 QVariant AttributeDescription::toColumn(const QVariant &value) const
 {
-    if (!value.isValid())
-        return {};
+    if (!value.isValid()) return {};
     switch (type) {
     case Type::Date:
         return value.toDateTime().toMSecsSinceEpoch();
@@ -20,8 +19,7 @@ QVariant AttributeDescription::toColumn(const QVariant &value) const
 
 QVariant AttributeDescription::fromColumn(const QVariant &column) const
 {
-    if (!column.isValid())
-        return {};
+    if (!column.isValid()) return {};
     switch (type) {
     case Type::Date:
         return QDateTime::fromMSecsSinceEpoch(column.toLongLong());
@@ -46,8 +44,7 @@ EntityDescription::EntityDescription(int index, QString table,
       m_factory(factory)
 {
     for (int slot = 0; slot < attributeCount(); ++slot) {
-        if (!m_attributes[slot].lazy)
-            m_eagerSlots.push_back(slot);
+        if (!m_attributes[slot].lazy) m_eagerSlots.push_back(slot);
     }
 }
 

@@ -20,8 +20,7 @@ public:
         while (m_entries.size() > m_capacity) {
             const Entry entry = m_entries.front();
             m_entries.pop_front();
-            if (const auto object = entry.object.lock())
-                forget(*object, entry.slot);
+            if (const auto object = entry.object.lock()) forget(*object, entry.slot);
         }
     }
 

@@ -9,10 +9,10 @@
 #include "store/XManagedObject.h"
 
 #include <QCoreApplication>
-#include <mutex>
 #include <QThread>
 
 #include <algorithm>
+#include <mutex>
 
 using Attribute = AttributeDescription;
 
@@ -36,10 +36,8 @@ std::shared_ptr<XManagedObject> ObjectContext::insertObject(const EntityDescript
 void ObjectContext::deleteObject(const std::shared_ptr<XManagedObject> &object)
 {
     std::lock_guard locker(m_mutex);
-    if (!object || object->m_context.get() != this)
-        return;
-    if (object->m_state == XManagedObject::State::Inserted)
-        std::erase(m_inserted, object);
+    if (!object || object->m_context.get() != this) return;
+    if (object->m_state == XManagedObject::State::Inserted) std::erase(m_inserted, object);
     if (object->m_state == XManagedObject::State::Saved) {
         m_changed.erase(object.get());
         m_deleted[object.get()] = object;
@@ -82,12 +80,11 @@ std::optional<ObjectList> ObjectContext::fetch(const EntityDescription &entity,
     return list;
 }
 
-void ObjectContext::appendPendingMatches(const EntityDescription &entity,
-                                         const Predicate &matches, ObjectList &list) const
+void ObjectContext::appendPendingMatches(const EntityDescription &entity, const Predicate &matches,
+                                         ObjectList &list) const
 {
     for (const auto &object : insertedAndChanged()) {
-        if (&object->entity() == &entity && matches(*object))
-            list.append(object);
+        if (&object->entity() == &entity && matches(*object)) list.append(object);
     }
 }
 
@@ -95,8 +92,7 @@ std::shared_ptr<XManagedObject> ObjectContext::objectWithId(const EntityDescript
                                                             qint64 rowId)
 {
     std::lock_guard locker(m_mutex);
-    if (auto object = registered(entity, rowId))
-        return object;
+    if (auto object = registered(entity, rowId)) return object;
     SqliteStatement query(*m_database, QStringLiteral("SELECT %1 FROM %2 WHERE id = ?")
                                            .arg(entity.selectColumns(), entity.table()));
     query.bind(1, rowId);
@@ -136,14 +132,12 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
 {
     // Make room first, so that the value read now is not the one forgotten.
     m_loadedValues.trim([](XManagedObject &loaded, int loadedSlot) {
-        if (loaded.m_state != XManagedObject::State::Saved || loaded.isChanged(loadedSlot))
-            return;
+        if (loaded.m_state != XManagedObject::State::Saved || loaded.isChanged(loadedSlot)) return;
         loaded.m_values[loadedSlot] = QVariant();
         loaded.m_loaded[loadedSlot] = false;
     });
     object.m_loaded[slot] = true;
-    if (!object.m_rowId)
-        return;
+    if (!object.m_rowId) return;
     SqliteStatement query(*m_database, QStringLiteral("SELECT value FROM %1 WHERE owner = ?")
                                            .arg(object.entity().lazyTable(slot)));
     query.bind(1, object.m_rowId);
@@ -158,11 +152,11 @@ bool ObjectContext::saveNow()
 {
     std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
-    if (!hasChanges())
-        return true;
+    if (!hasChanges()) return true;
     SaveTransaction transaction(*m_database);
     if (!transaction.run(m_inserted, m_changed, m_deleted)) {
-        Log::line(QStringLiteral("XCoreDataManagement save error: %1").arg(transaction.errorMessage()));
+        Log::line(
+            QStringLiteral("XCoreDataManagement save error: %1").arg(transaction.errorMessage()));
         return false;
     }
     commitSucceeded();
@@ -176,11 +170,9 @@ void ObjectContext::dropRecordsOfDeletedTargets()
     for (const auto &object : insertedAndChanged()) {
         const EntityDescription &entity = object->entity();
         for (int slot = 0; slot < entity.attributeCount(); ++slot) {
-            if (entity.attribute(slot).type != Attribute::Type::Relation)
-                continue;
+            if (entity.attribute(slot).type != Attribute::Type::Relation) continue;
             const auto target = object->relatedObject(slot);
-            if (target && target->m_state == XManagedObject::State::Deleted)
-                deleteObject(object);
+            if (target && target->m_state == XManagedObject::State::Deleted) deleteObject(object);
         }
     }
 }
@@ -198,10 +190,10 @@ void ObjectContext::commitSucceeded()
     for (const auto &object : insertedAndChanged()) {
         const EntityDescription &entity = object->entity();
         for (int slot = 0; slot < entity.attributeCount(); ++slot) {
-            if (entity.attribute(slot).lazy && object->isChanged(slot) && object->m_values[slot].isValid())
+            if (entity.attribute(slot).lazy && object->isChanged(slot) &&
+                object->m_values[slot].isValid())
                 m_loadedValues.add(object, slot);
-            if (object->m_related[slot])
-                object->m_values[slot] = object->m_related[slot]->m_rowId;
+            if (object->m_related[slot]) object->m_values[slot] = object->m_related[slot]->m_rowId;
         }
         object->m_changedSlots = 0;
         object->m_state = XManagedObject::State::Saved;
@@ -216,12 +208,10 @@ void ObjectContext::commitSucceeded()
 
 bool ObjectContext::requestSave()
 {
-    if (onMainThread())
-        return saveNow();
+    if (onMainThread()) return saveNow();
     // Without an event loop there is no main queue: the changes wait for the next save on
     // the main thread, or the one at exit.
-    if (QCoreApplication::instance() && !m_saveQueued.exchange(true))
-        queueSave();
+    if (QCoreApplication::instance() && !m_saveQueued.exchange(true)) queueSave();
     return true;
 }
 

@@ -10,8 +10,8 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 

@@ -12,8 +12,7 @@ using Attribute = AttributeDescription;
 bool SaveTransaction::run(const std::vector<std::shared_ptr<XManagedObject>> &inserted,
                           const ObjectMap &changed, const ObjectMap &deleted)
 {
-    if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return fail();
+    if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"))) return fail();
     if (!writeAll(inserted, changed, deleted) || !m_database.exec(QStringLiteral("COMMIT"))) {
         fail();
         rollBack();
@@ -35,12 +34,10 @@ bool SaveTransaction::writeAll(const std::vector<std::shared_ptr<XManagedObject>
         toInsert.push_back(object.get());
     std::stable_sort(toInsert.begin(), toInsert.end(), byEntity);
     for (XManagedObject *object : toInsert) {
-        if (!insert(*object))
-            return false;
+        if (!insert(*object)) return false;
     }
     for (const auto &[object, holder] : changed) {
-        if (!update(*object))
-            return false;
+        if (!update(*object)) return false;
     }
     std::vector<XManagedObject *> toRemove;
     for (const auto &[object, holder] : deleted)
@@ -55,13 +52,13 @@ bool SaveTransaction::insert(XManagedObject &object)
     QStringList columns;
     QVariantList values;
     collectColumns(object, object.entity().eagerSlots(), &columns, &values);
-    const QString sql = columns.isEmpty()
-        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(object.entity().table())
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-              .arg(object.entity().table(), columns.join(QStringLiteral(", ")),
-                   QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
-    if (!execute(sql, values))
-        return false;
+    const QString sql =
+        columns.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(object.entity().table())
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(object.entity().table(), columns.join(QStringLiteral(", ")),
+                       QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+    if (!execute(sql, values)) return false;
     object.m_rowId = m_database.lastInsertRowId();
     m_numbered.push_back(&object);
     for (int slot = 0; slot < object.entity().attributeCount(); ++slot) {
@@ -76,18 +73,17 @@ bool SaveTransaction::update(XManagedObject &object)
 {
     std::vector<int> changedEager;
     for (int slot : object.entity().eagerSlots()) {
-        if (object.isChanged(slot))
-            changedEager.push_back(slot);
+        if (object.isChanged(slot)) changedEager.push_back(slot);
     }
     QStringList columns;
     QVariantList values;
     collectColumns(object, changedEager, &columns, &values);
     if (!columns.isEmpty()) {
         values.append(object.m_rowId);
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?")
-                                .arg(object.entity().table(), columns.join(QStringLiteral(" = ?, ")));
-        if (!execute(sql, values))
-            return false;
+        const QString sql =
+            QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?")
+                .arg(object.entity().table(), columns.join(QStringLiteral(" = ?, ")));
+        if (!execute(sql, values)) return false;
     }
     for (int slot = 0; slot < object.entity().attributeCount(); ++slot) {
         if (object.entity().attribute(slot).lazy && object.isChanged(slot) &&
@@ -109,9 +105,11 @@ bool SaveTransaction::writeLazyValue(XManagedObject &object, int slot)
     const QString table = object.entity().lazyTable(slot);
     const QVariant value = object.m_values[slot];
     if (!value.isValid())
-        return execute(QStringLiteral("DELETE FROM %1 WHERE owner = ?").arg(table), {object.m_rowId});
-    return execute(QStringLiteral("INSERT OR REPLACE INTO %1 (owner, value) VALUES (?, ?)").arg(table),
-                   {object.m_rowId, object.entity().attribute(slot).toColumn(value)});
+        return execute(QStringLiteral("DELETE FROM %1 WHERE owner = ?").arg(table),
+                       {object.m_rowId});
+    return execute(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (owner, value) VALUES (?, ?)").arg(table),
+        {object.m_rowId, object.entity().attribute(slot).toColumn(value)});
 }
 
 void SaveTransaction::collectColumns(XManagedObject &object, const std::vector<int> &chosen,
@@ -120,15 +118,14 @@ void SaveTransaction::collectColumns(XManagedObject &object, const std::vector<i
     for (int slot : chosen) {
         const Attribute &attribute = object.entity().attribute(slot);
         QVariant value = attribute.toColumn(object.m_values[slot]);
-        if (const auto &target = object.m_related[slot])
-            value = target->m_rowId;
-        if (!value.isValid() && object.m_state == XManagedObject::State::Inserted)
-            continue;
+        if (const auto &target = object.m_related[slot]) value = target->m_rowId;
+        if (!value.isValid() && object.m_state == XManagedObject::State::Inserted) continue;
         columns->append(attribute.name);
         values->append(value);
         if (!attribute.foldedColumn.isEmpty()) {
             columns->append(attribute.foldedColumn);
-            values->append(value.isValid() ? QVariant(TextFold::fold(value.toString())) : QVariant());
+            values->append(value.isValid() ? QVariant(TextFold::fold(value.toString()))
+                                           : QVariant());
         }
     }
 }
@@ -142,8 +139,7 @@ bool SaveTransaction::execute(const QString &sql, const QVariantList &values)
 
 bool SaveTransaction::fail()
 {
-    if (m_error.isEmpty())
-        m_error = m_database.errorMessage();
+    if (m_error.isEmpty()) m_error = m_database.errorMessage();
     return false;
 }
 

@@ -20,8 +20,8 @@ public:
 
     explicit SaveTransaction(SqliteDatabase &database) : m_database(database) {}
 
-    bool run(const std::vector<std::shared_ptr<XManagedObject>> &inserted,
-             const ObjectMap &changed, const ObjectMap &deleted);
+    bool run(const std::vector<std::shared_ptr<XManagedObject>> &inserted, const ObjectMap &changed,
+             const ObjectMap &deleted);
     QString errorMessage() const { return m_error; }
 
 private:

@@ -9,7 +9,8 @@ SqliteDatabase::~SqliteDatabase()
 
 bool SqliteDatabase::open(const QString &path, bool create)
 {
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_handle, flags, nullptr) == SQLITE_OK)
         return true;
     // A failed open still gives a handle that carries the message.
@@ -33,7 +34,6 @@ qint64 SqliteDatabase::lastInsertRowId() const
 
 QString SqliteDatabase::errorMessage() const
 {
-    if (!m_handle)
-        return QStringLiteral("out of memory");
+    if (!m_handle) return QStringLiteral("out of memory");
     return QString::fromUtf8(sqlite3_errmsg(m_handle));
 }

@@ -25,8 +25,7 @@ void SqliteStatement::bindAll(const QVariantList &values)
 
 void SqliteStatement::bind(int position, const QVariant &value)
 {
-    if (!m_statement)
-        return;
+    if (!m_statement) return;
     switch (value.metaType().id()) {
     case QMetaType::UnknownType:
     case QMetaType::Nullptr:
@@ -34,12 +33,14 @@ void SqliteStatement::bind(int position, const QVariant &value)
         break;
     case QMetaType::QString: {
         const QByteArray text = value.toString().toUtf8();
-        sqlite3_bind_text(m_statement, position, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_statement, position, text.constData(), int(text.size()),
+                          SQLITE_TRANSIENT);
         break;
     }
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
-        sqlite3_bind_blob(m_statement, position, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(m_statement, position, bytes.constData(), int(bytes.size()),
+                          SQLITE_TRANSIENT);
         break;
     }
     case QMetaType::Double:
@@ -53,11 +54,9 @@ void SqliteStatement::bind(int position, const QVariant &value)
 
 bool SqliteStatement::next()
 {
-    if (!m_statement)
-        return false;
+    if (!m_statement) return false;
     const int result = sqlite3_step(m_statement);
-    if (result == SQLITE_ROW)
-        return true;
+    if (result == SQLITE_ROW) return true;
     m_failed = result != SQLITE_DONE;
     return false;
 }
@@ -70,8 +69,7 @@ bool SqliteStatement::run()
 
 void SqliteStatement::reset()
 {
-    if (!m_statement)
-        return;
+    if (!m_statement) return;
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
     m_failed = false;

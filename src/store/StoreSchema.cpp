@@ -9,7 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 
 constexpr int busyTimeoutMilliseconds = 5000;
 
@@ -24,14 +25,12 @@ std::unique_ptr<SqliteDatabase> StoreSchema::open(const QString &path, QString *
     }
     database->exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMilliseconds));
     int version = 0;
-    if (!checkReadable(*database, &version, reason))
-        return nullptr;
+    if (!checkReadable(*database, &version, reason)) return nullptr;
     if (!configure(*database)) {
         *reason = database->errorMessage();
         return nullptr;
     }
-    if (version < currentVersion && !upgrade(*database, reason))
-        return nullptr;
+    if (version < currentVersion && !upgrade(*database, reason)) return nullptr;
     return database;
 }
 
@@ -77,12 +76,9 @@ bool StoreSchema::upgrade(SqliteDatabase &database, QString *reason)
     }
     bool ok = false;
     const int version = readVersion(database, &ok);
-    if (ok && version < currentVersion)
-        ok = runSections(database, version, reason);
-    if (ok && database.exec(QStringLiteral("COMMIT")))
-        return true;
-    if (reason->isEmpty())
-        *reason = database.errorMessage();
+    if (ok && version < currentVersion) ok = runSections(database, version, reason);
+    if (ok && database.exec(QStringLiteral("COMMIT"))) return true;
+    if (reason->isEmpty()) *reason = database.errorMessage();
     database.exec(QStringLiteral("ROLLBACK"));
     return false;
 }
@@ -92,27 +88,27 @@ bool StoreSchema::runSections(SqliteDatabase &database, int fromVersion, QString
     const QStringList sections = versionSections(reason);
     if (sections.size() != currentVersion) {
         if (reason->isEmpty())
-            *reason = QStringLiteral("XTaskModel.sql does not describe version %1").arg(currentVersion);
+            *reason =
+                QStringLiteral("XTaskModel.sql does not describe version %1").arg(currentVersion);
         return false;
     }
     for (int version = fromVersion + 1; version <= currentVersion; ++version) {
-        if (!database.exec(sections.at(version - 1)))
-            return false;
-        if (version == 2 && !fillFoldedNames(database))
-            return false;
+        if (!database.exec(sections.at(version - 1))) return false;
+        if (version == 2 && !fillFoldedNames(database)) return false;
     }
     return database.exec(QStringLiteral("PRAGMA user_version = %1").arg(currentVersion));
 }
 
 bool StoreSchema::fillFoldedNames(SqliteDatabase &database)
 {
-    SqliteStatement names(database, QStringLiteral("SELECT id, name FROM XFile WHERE name IS NOT NULL"));
-    SqliteStatement write(database, QStringLiteral("UPDATE XFile SET name_folded = ? WHERE id = ?"));
+    SqliteStatement names(database,
+                          QStringLiteral("SELECT id, name FROM XFile WHERE name IS NOT NULL"));
+    SqliteStatement write(database,
+                          QStringLiteral("UPDATE XFile SET name_folded = ? WHERE id = ?"));
     while (names.next()) {
         write.reset();
         write.bindAll({TextFold::fold(names.value(1).toString()), names.integer(0)});
-        if (!write.run())
-            return false;
+        if (!write.run()) return false;
     }
     return !names.failed();
 }

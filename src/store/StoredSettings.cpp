@@ -6,7 +6,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 QSettings settings()
 {
@@ -15,8 +16,7 @@ QSettings settings()
 
 QUrl existingFileIn(const QUrl &folder, const QString &name)
 {
-    if (folder.isEmpty())
-        return {};
+    if (folder.isEmpty()) return {};
     const QString path = QDir(folder.toLocalFile()).filePath(name);
     return QFileInfo::exists(path) ? QUrl::fromLocalFile(path) : QUrl();
 }
@@ -63,11 +63,9 @@ QString StoredSettings::stringValue(const char *key)
 QUrl StoredSettings::folderURL(const char *key)
 {
     const QVariant stored = value(key);
-    if (!stored.isValid())
-        return {};
+    if (!stored.isValid()) return {};
     const QUrl url = QUrl::fromEncoded(stored.toByteArray());
-    if (!url.isLocalFile() || !QDir::isAbsolutePath(url.toLocalFile()))
-        return {};
+    if (!url.isLocalFile() || !QDir::isAbsolutePath(url.toLocalFile())) return {};
     return url;
 }
 
@@ -85,8 +83,7 @@ QUrl StoredSettings::ytdlpPath()
 QUrl StoredSettings::ffmpegURL()
 {
     QUrl folder = folderURL(KEY_FFMPEG_URL);
-    if (folder.isEmpty())
-        folder = folderURL(KEY_WORKING_URL_DATA);
+    if (folder.isEmpty()) folder = folderURL(KEY_WORKING_URL_DATA);
     return existingFileIn(folder, QStringLiteral("ffmpeg"));
 }
 

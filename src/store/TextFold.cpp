@@ -6,8 +6,7 @@ QString TextFold::fold(const QString &text)
     QString folded;
     folded.reserve(decomposed.size());
     for (const QChar c : decomposed) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            folded.append(c);
+        if (c.category() != QChar::Mark_NonSpacing) folded.append(c);
     }
     return folded.toCaseFolded();
 }

@@ -11,12 +11,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <mutex>
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 
-namespace {
+namespace
+{
 
 template <typename Record> QList<std::shared_ptr<Record>> recordsOf(const ObjectList &objects)
 {
@@ -35,9 +36,8 @@ void sortNewestFirst(QList<std::shared_ptr<XTask>> &tasks)
     keyed.reserve(tasks.size());
     for (const auto &task : tasks) {
         const QDateTime date = task->createDate();
-        keyed.emplace_back(date.isValid() ? date.toMSecsSinceEpoch()
-                                          : std::numeric_limits<qint64>::min(),
-                           task);
+        keyed.emplace_back(
+            date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(), task);
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto &a, const auto &b) { return a.first > b.first; });
@@ -71,15 +71,13 @@ XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::m
 
 XCoreDataManagement::~XCoreDataManagement()
 {
-    if (const auto opened = context())
-        opened->saveNow();
+    if (const auto opened = context()) opened->saveNow();
 }
 
 bool XCoreDataManagement::open()
 {
     std::lock_guard locker(m_openMutex);
-    if (m_context)
-        return true;
+    if (m_context) return true;
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
     QString reason;
     std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, &reason);
@@ -89,8 +87,7 @@ bool XCoreDataManagement::open()
         return false;
     }
     auto opened = std::make_shared<ObjectContext>(std::move(database));
-    if (!resetAllProgressTask(*opened))
-        return false;
+    if (!resetAllProgressTask(*opened)) return false;
     m_context = opened;
     return true;
 }
@@ -120,14 +117,12 @@ bool XCoreDataManagement::resetAllProgressTask(ObjectContext &context)
     SqliteStatement reset(database, QStringLiteral("UPDATE XTask SET status = 0 WHERE id = ?"));
     bool ok = true;
     while (ok && running.next()) {
-        if (TaskClaim::isHeld(claimFolder(), running.integer(0)))
-            continue;
+        if (TaskClaim::isHeld(claimFolder(), running.integer(0))) continue;
         reset.reset();
         reset.bind(1, running.integer(0));
         ok = reset.run();
     }
-    if (ok && !running.failed() && database.exec(QStringLiteral("COMMIT")))
-        return true;
+    if (ok && !running.failed() && database.exec(QStringLiteral("COMMIT"))) return true;
     Log::line(QStringLiteral("resetAllProgressTask: %1").arg(database.errorMessage()));
     Log::line(QStringLiteral("place store error."));
     database.exec(QStringLiteral("ROLLBACK"));
@@ -138,20 +133,18 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
 {
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
-    if (!tasks)
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+    if (!tasks) Log::line(QStringLiteral("Error filtering search: %1").arg(error));
     return tasks.value_or(QList<std::shared_ptr<XTask>>());
 }
 
-std::optional<QList<std::shared_ptr<XTask>>> XCoreDataManagement::allTasksNewestFirst(QString *error)
+std::optional<QList<std::shared_ptr<XTask>>>
+XCoreDataManagement::allTasksNewestFirst(QString *error)
 {
     const auto opened = context();
-    if (!opened)
-        return QList<std::shared_ptr<XTask>>();
-    const auto all = opened->fetch(XTask::entity(), QStringLiteral("1"), {},
-                                   [](XManagedObject &) { return true; }, error);
-    if (!all)
-        return std::nullopt;
+    if (!opened) return QList<std::shared_ptr<XTask>>();
+    const auto all = opened->fetch(
+        XTask::entity(), QStringLiteral("1"), {}, [](XManagedObject &) { return true; }, error);
+    if (!all) return std::nullopt;
     auto tasks = recordsOf<XTask>(*all);
     sortNewestFirst(tasks);
     return tasks;
@@ -161,8 +154,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString
 {
     const auto opened = context();
     const QString needle = TextFold::fold(text);
-    if (!opened || needle.isEmpty())
-        return {};
+    if (!opened || needle.isEmpty()) return {};
     QString error;
     const auto files = opened->fetch(
         XFile::entity(), QStringLiteral("instr(name_folded, ?) > 0"), {needle},
@@ -188,8 +180,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString
 QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::shared_ptr<XTask> &task)
 {
     const auto opened = context();
-    if (!opened || !task || task->isDeleted())
-        return {};
+    if (!opened || !task || task->isDeleted()) return {};
     const qint64 taskRow = task->rowId();
     QString error;
     const auto files = opened->fetch(
@@ -215,8 +206,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
     QList<std::shared_ptr<XTask>> found;
     for (const auto &task : *tasks) {
         const QString taskURL = task->url();
-        if (!taskURL.isNull() && TextFold::fold(taskURL) == wanted)
-            found.append(task);
+        if (!taskURL.isNull() && TextFold::fold(taskURL) == wanted) found.append(task);
     }
     return found;
 }
@@ -230,8 +220,7 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
                                                          const QString &note)
 {
     const auto opened = context();
-    if (!opened)
-        return nullptr;
+    if (!opened) return nullptr;
     auto task = std::static_pointer_cast<XTask>(opened->insertObject(XTask::entity()));
     task->setCreateDate(QDateTime::currentDateTime());
     task->setUrl(url);
@@ -243,8 +232,7 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
 std::shared_ptr<XFile> XCoreDataManagement::createFile(const QUrl &fileURL)
 {
     const auto opened = context();
-    if (!opened)
-        return nullptr;
+    if (!opened) return nullptr;
     auto file = std::static_pointer_cast<XFile>(opened->insertObject(XFile::entity()));
     file->setLocalFile(fileURL.toLocalFile());
     return file;
@@ -253,8 +241,7 @@ std::shared_ptr<XFile> XCoreDataManagement::createFile(const QUrl &fileURL)
 bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
 {
     const auto opened = context();
-    if (!opened || !task)
-        return false;
+    if (!opened || !task) return false;
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);
@@ -276,8 +263,7 @@ bool XCoreDataManagement::hasChanges() const
 std::unique_ptr<TaskClaim> XCoreDataManagement::claimTask(const XTask &task)
 {
     const qint64 taskRow = task.rowId();
-    if (!isOpen() || !taskRow)
-        return nullptr;
+    if (!isOpen() || !taskRow) return nullptr;
     return TaskClaim::take(claimFolder(), taskRow);
 }
 

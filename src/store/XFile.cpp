@@ -14,7 +14,8 @@ std::shared_ptr<XManagedObject> XFile::make()
 const EntityDescription &XFile::entity()
 {
     // In the order of the Attribute enumeration.
-    static const EntityDescription description(1, QStringLiteral("XFile"),
+    static const EntityDescription description(
+        1, QStringLiteral("XFile"),
         {
             {QStringLiteral("url"), Type::Text},
             {QStringLiteral("localFile"), Type::Text},

@@ -2,9 +2,8 @@
 
 #include "store/ObjectContext.h"
 
-#include <mutex>
-
 #include <cmath>
+#include <mutex>
 
 XManagedObject::XManagedObject(const EntityDescription &entity)
     : m_entity(entity), m_values(entity.attributeCount()), m_loaded(entity.attributeCount(), true),
@@ -111,8 +110,7 @@ void XManagedObject::setBlob(int slot, const QByteArray &bytes)
 void XManagedObject::setRelatedObject(int slot, const std::shared_ptr<XManagedObject> &object)
 {
     std::lock_guard locker(m_context->mutex());
-    if (m_state == State::Deleted || (object && object->m_context != m_context))
-        return;
+    if (m_state == State::Deleted || (object && object->m_context != m_context)) return;
     m_related[slot] = object;
     m_values[slot] = object && object->m_rowId ? QVariant(object->m_rowId) : QVariant();
     markChanged(slot);
@@ -121,16 +119,14 @@ void XManagedObject::setRelatedObject(int slot, const std::shared_ptr<XManagedOb
 QVariant XManagedObject::value(int slot) const
 {
     std::lock_guard locker(m_context->mutex());
-    if (!m_loaded[slot])
-        m_context->loadLazyValue(const_cast<XManagedObject &>(*this), slot);
+    if (!m_loaded[slot]) m_context->loadLazyValue(const_cast<XManagedObject &>(*this), slot);
     return m_values[slot];
 }
 
 void XManagedObject::setValue(int slot, const QVariant &value)
 {
     std::lock_guard locker(m_context->mutex());
-    if (m_state == State::Deleted)
-        return;
+    if (m_state == State::Deleted) return;
     if (m_loaded[slot] && m_values[slot] == value && m_values[slot].isValid() == value.isValid())
         return;
     m_values[slot] = value;
@@ -141,8 +137,7 @@ void XManagedObject::setValue(int slot, const QVariant &value)
 void XManagedObject::markChanged(int slot)
 {
     m_changedSlots |= quint64(1) << slot;
-    if (m_state == State::Saved)
-        m_context->noteChanged(shared_from_this());
+    if (m_state == State::Saved) m_context->noteChanged(shared_from_this());
 }
 
 qint64 XManagedObject::creationOrder() const

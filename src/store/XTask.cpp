@@ -12,7 +12,8 @@ std::shared_ptr<XManagedObject> XTask::make()
 const EntityDescription &XTask::entity()
 {
     // In the order of the Attribute enumeration.
-    static const EntityDescription description(0, QStringLiteral("XTask"),
+    static const EntityDescription description(
+        0, QStringLiteral("XTask"),
         {
             {QStringLiteral("createDate"), Type::Date},
             {QStringLiteral("completedDate"), Type::Date},

@@ -14,7 +14,8 @@
 #include <cstdio>
 #include <thread>
 
-namespace {
+namespace
+{
 
 int saveLoop(XCoreDataManagement &store)
 {
@@ -25,8 +26,7 @@ int saveLoop(XCoreDataManagement &store)
         auto file = store.createFile(QUrl::fromLocalFile(QStringLiteral("/W/loop-%1.mp4").arg(i)));
         file->setName(QStringLiteral("loop-%1").arg(i));
         file->setTask(task);
-        if (!store.save())
-            return 3;
+        if (!store.save()) return 3;
         std::printf("saved %d\n", i);
         std::fflush(stdout);
     }
@@ -50,8 +50,7 @@ int claim(XCoreDataManagement &store, const QString &url)
 int queueAndExit(const QString &url)
 {
     auto task = XCoreDataManagement::shared().creatTaskURL(url, QString(), QString());
-    if (!task)
-        return 2;
+    if (!task) return 2;
     bool queued = false;
     std::thread([&] { queued = task->save(); }).join();
     return queued && XCoreDataManagement::shared().hasChanges() ? 0 : 3;
@@ -66,11 +65,8 @@ int main(int argc, char *argv[])
     if (arguments.value(1) == QLatin1String("queue-and-exit"))
         return queueAndExit(arguments.value(2));
     XCoreDataManagement store(arguments.value(2));
-    if (!store.open())
-        return 2;
-    if (arguments.value(1) == QLatin1String("save-loop"))
-        return saveLoop(store);
-    if (arguments.value(1) == QLatin1String("claim"))
-        return claim(store, arguments.value(3));
+    if (!store.open()) return 2;
+    if (arguments.value(1) == QLatin1String("save-loop")) return saveLoop(store);
+    if (arguments.value(1) == QLatin1String("claim")) return claim(store, arguments.value(3));
     return 1;
 }

@@ -13,8 +13,7 @@ std::unique_ptr<XCoreDataManagement> TemporaryStore::open() const
 QVariant TemporaryStore::query(const QString &sql) const
 {
     SqliteDatabase database;
-    if (!database.open(path(), false))
-        return {};
+    if (!database.open(path(), false)) return {};
     SqliteStatement statement(database, sql);
     return statement.next() ? statement.value(0) : QVariant();
 }

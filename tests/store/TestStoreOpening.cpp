@@ -13,7 +13,8 @@
 
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -83,7 +84,8 @@ private slots:
             QVERIFY(store.existHistorys().isEmpty());
             QVERIFY(store.tasksWithString(QStringLiteral("a")).isEmpty());
             QVERIFY(!store.existURL(QStringLiteral("https://a")));
-            QCOMPARE(store.creatTaskURL(QStringLiteral("https://a"), QString(), QString()), nullptr);
+            QCOMPARE(store.creatTaskURL(QStringLiteral("https://a"), QString(), QString()),
+                     nullptr);
             QCOMPARE(store.createFile(QUrl::fromLocalFile(QStringLiteral("/W/a.mp4"))), nullptr);
             QVERIFY(!store.save());
         }
@@ -100,8 +102,10 @@ private slots:
     {
         QTest::addColumn<QString>("setup");
         QTest::newRow("garbage bytes") << QString();
-        QTest::newRow("newer version") << QStringLiteral("CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;");
-        QTest::newRow("someone else's database") << QStringLiteral("CREATE TABLE notes (text TEXT);");
+        QTest::newRow("newer version") << QStringLiteral(
+            "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;");
+        QTest::newRow("someone else's database")
+            << QStringLiteral("CREATE TABLE notes (text TEXT);");
     }
 
     void refusesFilesItCannotOwn()
@@ -130,10 +134,12 @@ private slots:
         QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::ReadGroup);
         // Permissions do not stop root; an immutable file does.
         const bool immutable = access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0 &&
-                               QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), temporary.path()}) == 0;
+                               QProcess::execute(QStringLiteral("chattr"),
+                                                 {QStringLiteral("+i"), temporary.path()}) == 0;
         const auto restore = qScopeGuard([&] {
             if (immutable)
-                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), temporary.path()});
+                QProcess::execute(QStringLiteral("chattr"),
+                                  {QStringLiteral("-i"), temporary.path()});
         });
         if (!immutable && access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0)
             QSKIP("cannot make a file this user may not write");
@@ -173,7 +179,8 @@ private slots:
             const std::pair<const char *, int> tasks[] = {
                 {"running-here", 1}, {"running-elsewhere", 1}, {"failed", 3}, {"done", 2}};
             for (const auto &[url, status] : tasks)
-                store->creatTaskURL(QString::fromLatin1(url), QString(), QString())->setStatus(status);
+                store->creatTaskURL(QString::fromLatin1(url), QString(), QString())
+                    ->setStatus(status);
             QVERIFY(store->save());
         }
         QProcess child;
@@ -205,7 +212,11 @@ private slots:
         }
         QVERIFY(!store->isClaimed(*elsewhere));
         store.reset();
-        QCOMPARE(temporary.open()->searchURL(QStringLiteral("running-elsewhere")).value(0)->currentStatus(), 0);
+        QCOMPARE(temporary.open()
+                     ->searchURL(QStringLiteral("running-elsewhere"))
+                     .value(0)
+                     ->currentStatus(),
+                 0);
     }
 };
 

@@ -10,7 +10,8 @@
 
 using TaskList = QList<std::shared_ptr<XTask>>;
 
-namespace {
+namespace
+{
 
 QStringList urlsOf(const TaskList &tasks)
 {
@@ -23,7 +24,8 @@ QStringList urlsOf(const TaskList &tasks)
 std::shared_ptr<XFile> addFile(XCoreDataManagement &store, const std::shared_ptr<XTask> &task,
                                const QString &name)
 {
-    auto file = store.createFile(QUrl::fromLocalFile(QStringLiteral("/W/") + name + QStringLiteral(".mp4")));
+    auto file = store.createFile(
+        QUrl::fromLocalFile(QStringLiteral("/W/") + name + QStringLiteral(".mp4")));
     file->setName(name);
     file->setTask(task);
     return file;
@@ -44,8 +46,8 @@ private slots:
         const QDateTime completed = QDateTime::fromMSecsSinceEpoch(1700000000123);
         {
             auto store = temporary.open();
-            auto task = store->creatTaskURL(QStringLiteral("https://a.example/v"), QStringLiteral("Firefox"),
-                                            QStringLiteral("note"));
+            auto task = store->creatTaskURL(QStringLiteral("https://a.example/v"),
+                                            QStringLiteral("Firefox"), QStringLiteral("note"));
             task->setCompletedDate(completed);
             task->setSource_description(QStringLiteral("page text"));
             task->setLocalFile(QStringLiteral("/W/one.mp4\n/W/two.mp4"));
@@ -111,15 +113,18 @@ private slots:
         TemporaryStore temporary;
         {
             auto store = temporary.open();
-            auto bare = store->creatTaskURL(QStringLiteral("https://bare"), QStringLiteral("None"), QString());
+            auto bare = store->creatTaskURL(QStringLiteral("https://bare"), QStringLiteral("None"),
+                                            QString());
             bare->setDuration(std::numeric_limits<float>::quiet_NaN());
-            auto zeroes = store->creatTaskURL(QStringLiteral("https://zero"), QString(), QStringLiteral(""));
+            auto zeroes =
+                store->creatTaskURL(QStringLiteral("https://zero"), QString(), QStringLiteral(""));
             zeroes->setStatus(0);
             zeroes->setTryBestVideo(false);
             zeroes->setThumbnail(QByteArray(""));
             zeroes->setSource_description(QStringLiteral(""));
             zeroes->setDuration(0.0f);
-            auto cleared = store->creatTaskURL(QStringLiteral("https://cleared"), QString(), QString());
+            auto cleared =
+                store->creatTaskURL(QStringLiteral("https://cleared"), QString(), QString());
             cleared->setStatus(2);
             cleared->setThumbnail("image");
             QVERIFY(store->save());
@@ -166,14 +171,16 @@ private slots:
             store->creatTaskURL(QStringLiteral("older"), QString(), QString())
                 ->setCreateDate(sameMoment.addSecs(-60));
             for (const char *url : {"first", "second", "third"})
-                store->creatTaskURL(QString::fromLatin1(url), QString(), QString())->setCreateDate(sameMoment);
+                store->creatTaskURL(QString::fromLatin1(url), QString(), QString())
+                    ->setCreateDate(sameMoment);
             store->creatTaskURL(QStringLiteral("newer"), QString(), QString())
                 ->setCreateDate(sameMoment.addSecs(60));
             expected = {QStringLiteral("newer"), QStringLiteral("third"), QStringLiteral("second"),
                         QStringLiteral("first"), QStringLiteral("older")};
             QCOMPARE(urlsOf(store->existHistorys()), expected);
             QVERIFY(store->save());
-            store->creatTaskURL(QStringLiteral("fourth"), QString(), QString())->setCreateDate(sameMoment);
+            store->creatTaskURL(QStringLiteral("fourth"), QString(), QString())
+                ->setCreateDate(sameMoment);
             expected.insert(1, QStringLiteral("fourth"));
             QCOMPARE(urlsOf(store->existHistorys()), expected);
             QVERIFY(store->save());
@@ -210,11 +217,14 @@ private slots:
             QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("cafe"))), allCafes);
             QVERIFY(log.contains(QStringLiteral("/W/orphan cafe.mp4 NOT task.")));
             QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("CAF\u00c9"))), allCafes);
-            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("cafe\u0301 N"))), {QStringLiteral("upper")});
-            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("\u00e9 AU"))), {QStringLiteral("composed")});
+            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("cafe\u0301 N"))),
+                     {QStringLiteral("upper")});
+            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("\u00e9 AU"))),
+                     {QStringLiteral("composed")});
             QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("a_b"))),
                      QStringList({QStringLiteral("twice"), QStringLiteral("twice")}));
-            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("%"))), {QStringLiteral("literal")});
+            QCOMPARE(urlsOf(store->tasksWithString(QStringLiteral("%"))),
+                     {QStringLiteral("literal")});
             QVERIFY(store->tasksWithString(QStringLiteral("a%b")).isEmpty());
             QVERIFY(store->tasksWithString(QStringLiteral("\u0301")).isEmpty());
             QVERIFY(store->tasksWithString(QString()).isEmpty());
@@ -229,7 +239,8 @@ private slots:
     {
         TemporaryStore temporary;
         auto store = temporary.open();
-        store->creatTaskURL(QStringLiteral("https://Example.com/watch?v=AbC%20_x"), QString(), QString());
+        store->creatTaskURL(QStringLiteral("https://Example.com/watch?v=AbC%20_x"), QString(),
+                            QString());
         QVERIFY(store->save());
         QVERIFY(store->existURL(QStringLiteral("HTTPS://EXAMPLE.COM/WATCH?V=abc%20_X")));
         QVERIFY(!store->existURL(QStringLiteral("https://example.com/watch?v=abc%20_")));
@@ -282,7 +293,8 @@ private slots:
         {
             auto store = temporary.open();
             for (int i = 0; i < count; ++i)
-                store->creatTaskURL(QString::number(i), QString(), QString())->setThumbnail(QByteArray::number(i));
+                store->creatTaskURL(QString::number(i), QString(), QString())
+                    ->setThumbnail(QByteArray::number(i));
             QVERIFY(store->save());
         }
         auto store = temporary.open();
@@ -305,7 +317,8 @@ private slots:
         auto reopened = temporary.open();
         QCOMPARE(reopened->searchURL(setUnread->url()).value(0)->thumbnail(),
                  QByteArray("set before any read"));
-        QCOMPARE(reopened->searchURL(changed->url()).value(0)->thumbnail(), QByteArray("set after a read"));
+        QCOMPARE(reopened->searchURL(changed->url()).value(0)->thumbnail(),
+                 QByteArray("set after a read"));
     }
 
     void removeItemTakesTheFileRecordsAlong()
@@ -323,8 +336,10 @@ private slots:
         QVERIFY(task->isDeleted());
         QCOMPARE(urlsOf(temporary.open()->existHistorys()), {QStringLiteral("other")});
         QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XFile")).toInt(), 1);
-        QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XFile_thumbnail")).toInt(), 0);
-        QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XTask_thumbnail")).toInt(), 0);
+        QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XFile_thumbnail")).toInt(),
+                 0);
+        QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XTask_thumbnail")).toInt(),
+                 0);
     }
 };
 

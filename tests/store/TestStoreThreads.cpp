@@ -16,7 +16,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 // Runs statements on a connection of its own, as another program would.
 void changeBehindTheStore(const TemporaryStore &temporary, const QString &sql)
@@ -35,8 +36,7 @@ int lastReportedSave(const QByteArray &output)
 {
     int last = 0;
     for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith("saved "))
-            last = line.mid(6).toInt();
+        if (line.startsWith("saved ")) last = line.mid(6).toInt();
     }
     return last;
 }
@@ -70,7 +70,8 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), home.path());
         child.setProcessEnvironment(environment);
-        child.start(QStringLiteral(STORE_CHILD), {QStringLiteral("queue-and-exit"), QStringLiteral("https://at-exit")});
+        child.start(QStringLiteral(STORE_CHILD),
+                    {QStringLiteral("queue-and-exit"), QStringLiteral("https://at-exit")});
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
@@ -89,8 +90,9 @@ private slots:
         kept->setNote(QStringLiteral("changed"));
         auto task = store->creatTaskURL(QStringLiteral("new"), QString(), QString());
         store->createFile(QUrl::fromLocalFile(QStringLiteral("/W/a.mp4")))->setTask(task);
-        changeBehindTheStore(temporary, QStringLiteral(
-            "CREATE TRIGGER refuse BEFORE INSERT ON XFile BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+        changeBehindTheStore(temporary,
+                             QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON XFile BEGIN "
+                                            "SELECT RAISE(ABORT, 'disk says no'); END"));
         {
             LogCapture log;
             QVERIFY(!store->save());
@@ -105,8 +107,9 @@ private slots:
         QVERIFY(store->save());
         QCOMPARE(savedTasks(temporary), 2);
         QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XFile")).toInt(), 1);
-        QCOMPARE(temporary.query(QStringLiteral("SELECT note FROM XTask WHERE url = 'kept'")).toString(),
-                 QStringLiteral("changed"));
+        QCOMPARE(
+            temporary.query(QStringLiteral("SELECT note FROM XTask WHERE url = 'kept'")).toString(),
+            QStringLiteral("changed"));
         QCOMPARE(store->filesForTask(task).size(), 1);
     }
 
@@ -144,7 +147,8 @@ private slots:
         constexpr int filesPerThread = 40;
         QList<std::shared_ptr<XTask>> tasks;
         for (int i = 0; i < threads; ++i)
-            tasks.append(store->creatTaskURL(QStringLiteral("task-%1").arg(i), QString(), QString()));
+            tasks.append(
+                store->creatTaskURL(QStringLiteral("task-%1").arg(i), QString(), QString()));
         QVERIFY(store->save());
 
         std::atomic<int> running{threads};
@@ -153,7 +157,8 @@ private slots:
             workers.emplace_back([&, task = tasks.at(i)] {
                 for (int n = 0; n < filesPerThread; ++n) {
                     task->setStatus(1);
-                    auto file = store->createFile(QUrl::fromLocalFile(QStringLiteral("/W/%1-%2.mp4").arg(task->url()).arg(n)));
+                    auto file = store->createFile(QUrl::fromLocalFile(
+                        QStringLiteral("/W/%1-%2.mp4").arg(task->url()).arg(n)));
                     file->setName(QStringLiteral("%1 file %2").arg(task->url()).arg(n));
                     file->setTask(task);
                     file->setThumbnail(QByteArray(512, char(n)));
@@ -192,7 +197,8 @@ private slots:
             TemporaryStore temporary;
             temporary.open();
             QProcess child;
-            child.start(QStringLiteral(STORE_CHILD), {QStringLiteral("save-loop"), temporary.path()});
+            child.start(QStringLiteral(STORE_CHILD),
+                        {QStringLiteral("save-loop"), temporary.path()});
             QVERIFY(child.waitForStarted());
             QTest::qWait(100 + QRandomGenerator::global()->bounded(300));
             ::kill(pid_t(child.processId()), SIGKILL);
@@ -203,12 +209,14 @@ private slots:
 
             auto store = temporary.open();
             QVERIFY(store->isOpen());
-            QCOMPARE(temporary.query(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            QCOMPARE(temporary.query(QStringLiteral("PRAGMA integrity_check")).toString(),
+                     QStringLiteral("ok"));
             QSet<QString> urls;
             for (const auto &task : store->existHistorys())
                 urls.insert(task->url());
             for (int i = 1; i <= completed; ++i)
-                QVERIFY2(urls.contains(QStringLiteral("loop-%1").arg(i)), qPrintable(QString::number(i)));
+                QVERIFY2(urls.contains(QStringLiteral("loop-%1").arg(i)),
+                         qPrintable(QString::number(i)));
         }
     }
 };

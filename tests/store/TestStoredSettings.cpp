@@ -10,7 +10,8 @@
 
 using Settings = StoredSettings;
 
-namespace {
+namespace
+{
 
 QString settingsFile()
 {
@@ -67,14 +68,16 @@ private slots:
         Settings::setFolder(Settings::KEY_WORKING_URL_DATA, folder);
         QVERIFY(Settings::ytdlpPath().isEmpty());
         QCOMPARE(Settings::ffmpegURL().toLocalFile(), folder + QStringLiteral("/ffmpeg"));
-        FakeExecutable::write(QDir(folder).filePath(QStringLiteral("yt-dlp")), QStringLiteral("exit 0\n"));
+        FakeExecutable::write(QDir(folder).filePath(QStringLiteral("yt-dlp")),
+                              QStringLiteral("exit 0\n"));
         QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
     }
 
     void ffmpegFolderKeyWinsOverTheWorkingFolder()
     {
         QTemporaryDir root;
-        const QString work = makeFolder(root, QStringLiteral("work"), {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
+        const QString work = makeFolder(root, QStringLiteral("work"),
+                                        {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
         const QString tools = makeFolder(root, QStringLiteral("tools"), {QStringLiteral("ffmpeg")});
         Settings::setFolder(Settings::KEY_WORKING_URL_DATA, work);
         Settings::setFolder(Settings::KEY_FFMPEG_URL, tools);
@@ -103,7 +106,8 @@ private slots:
         file.write("[General]\nKEY_AUDO_START_DOWNLOAD=true\nKEY_DEFAULT_REMOVE_START=2.5\n"
                    "KEY_DEFAULT_REMOVE_END=inf\nKEY_NSCreateTaskView_LAST_MP4=0\n"
                    "KEY_FFMPEG_URL=https://example.com/tools\n"
-                   "KEY_WORKING_URL_DATA=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
+                   "KEY_WORKING_URL_DATA=" +
+                   QUrl::fromLocalFile(folder).toEncoded() + "\n");
         file.close();
         QVERIFY(Settings::startDownloadAfterCreated());
         QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_START), 2.5f);
