@@ -180,7 +180,10 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString
 QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::shared_ptr<XTask> &task)
 {
     const auto opened = context();
-    if (!opened || !task || task->isDeleted()) return {};
+    if (!opened || !task) return {};
+    // A save on the main thread must not number the task between reading its row and the query.
+    std::lock_guard locker(opened->mutex());
+    if (task->isDeleted()) return {};
     const qint64 taskRow = task->rowId();
     QString error;
     const auto files = opened->fetch(
