@@ -67,6 +67,11 @@ float NSffprobe::durationMediaFileURL(const QUrl &file, const QString &ffprobeFo
         Log::line(QStringLiteral("detailMediaFileURL error:%1").arg(error));
         return NSTavoTools::noDurationMark;
     }
+    return parseDuration(text);
+}
+
+float NSffprobe::parseDuration(const QString &text)
+{
     if (text.isEmpty()) return NSTavoTools::noDurationMark;
     return float(leadingDecimal(text));
 }

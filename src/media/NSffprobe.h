@@ -23,6 +23,9 @@ public:
 
     // Reads the default writer's lines: codec, long name, width, height, rate, ..., duration.
     static std::optional<NSMediaInfo> parseVideoEncodeName(const QString &text);
+    // Reads the duration question's answer: the no-duration mark for no text, else its
+    // leading decimal number (0 when it has none).
+    static float parseDuration(const QString &text);
 
 private:
     static QString run(const QString &ffprobeFolder, const QStringList &arguments, QString *error);

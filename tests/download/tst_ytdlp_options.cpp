@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +18,79 @@ namespace
 // A yt-dlp that writes the words it was given, NUL-separated, beside itself.
 const char recordingYtdlp[] =
     "for word in \"$@\"; do printf '%s\\0' \"$word\"; done > \"$(dirname \"$0\")/words\"\n";
+
+// Rebuilds each option string it is given as the download script does, and writes the
+// number of words and then each word, all NUL-separated.
+const char rebuildingShell[] = "for options in \"$@\"; do\n"
+                               "  eval \"set -- $options\"\n"
+                               "  printf '%s\\0' \"$#\"\n"
+                               "  for word in \"$@\"; do printf '%s\\0' \"$word\"; done\n"
+                               "done\n";
+
+// Words made to break quoting: any character 1-255, the shell's special ones, line breaks,
+// leading dashes, and characters beyond Latin-1 (two-, three- and four-byte UTF-8).
+class RandomWords
+{
+public:
+    explicit RandomWords(quint32 seed) : m_random(seed) {}
+
+    QString next()
+    {
+        QString word;
+        if (m_random.bounded(4) == 0) word = m_random.bounded(2) ? "-" : "--";
+        const int length = m_random.bounded(24);
+        for (int i = 0; i < length; ++i)
+            word += nextCharacter();
+        return word;
+    }
+
+private:
+    QString nextCharacter()
+    {
+        static const QStringList special = {
+            "'", "\"", "\\", "$", "`", "\n", " ",  "*", "?", "[", "~",  "#", ";",      "&",
+            "|", "<",  "(",  "{", "!", "\t", "\r", "%", "=", "-", "视", "é", "\u0301", "🎬"};
+        switch (m_random.bounded(3)) {
+        case 0:
+            return QString(QChar(char16_t(1 + m_random.bounded(255))));
+        case 1:
+            return special.at(m_random.bounded(special.size()));
+        default:
+            return QString(QChar(char16_t(0x20 + m_random.bounded(0x5f))));
+        }
+    }
+
+    QRandomGenerator m_random;
+};
+
+quint32 propertySeed()
+{
+    bool given = false;
+    const quint32 seed = qEnvironmentVariableIntValue("ZELVO_PROPERTY_SEED", &given);
+    return given ? seed : QRandomGenerator::global()->generate();
+}
+
+// Each option string as /bin/sh rebuilds it with eval, as lists of words.
+QList<QStringList> rebuiltByShell(const QStringList &optionStrings)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"),
+                QStringList{QStringLiteral("-c"), QString::fromLatin1(rebuildingShell),
+                            QStringLiteral("sh")} +
+                    optionStrings);
+    if (!shell.waitForFinished(60000) || shell.exitCode() != 0) return {};
+    QList<QByteArray> fields = shell.readAllStandardOutput().split('\0');
+    fields.removeLast();
+    QList<QStringList> rebuilt;
+    for (qsizetype at = 0; at < fields.size();) {
+        const qsizetype count = fields.at(at++).toLongLong();
+        QStringList words;
+        for (qsizetype i = 0; i < count && at < fields.size(); ++i)
+            words << QString::fromUtf8(fields.at(at++));
+        rebuilt << words;
+    }
+    return rebuilt;
+}
 
 } // namespace
 
@@ -43,6 +118,8 @@ private slots:
     void wordsReachYtdlpIntact();
     void urlIsNeverAnOption_data();
     void urlIsNeverAnOption();
+    void randomWordsComeBackExactly();
+    void randomUrlsAreNeverOptions();
 };
 
 void TestYtdlpOptions::initTestCase()
@@ -146,6 +223,66 @@ void TestYtdlpOptions::urlIsNeverAnOption()
     QVERIFY(downloadNow(realTask, url).isEmpty());
     QCOMPARE(delegate.reasons().size(), 1);
     QVERIFY(!QFile::exists(m_root.filePath("executed")));
+}
+
+// 10,000 random words as working folders and browser names: the option string built from
+// them, rebuilt by /bin/sh, gives back exactly the same words.
+void TestYtdlpOptions::randomWordsComeBackExactly()
+{
+    const quint32 seed = propertySeed();
+    RandomWords random(seed);
+    QStringList optionStrings;
+    QList<QStringList> expected;
+    NSYtdlpTask task(QStringLiteral("ytdlp.sh"), nullptr);
+    for (int i = 0; i < 5000; ++i) {
+        // Cleaned as every caller's folder is: "//x" would be a URL's host, not a folder.
+        const QString folder = QDir::cleanPath(QLatin1Char('/') + random.next());
+        const QString browser = QLatin1Char('x') + random.next();
+        task.setWorkingURL(QUrl::fromLocalFile(folder));
+        task.setCookieBrowser(browser);
+        optionStrings << task.optionString();
+        expected << QStringList{"-P", folder + "/", "--cookies-from-browser", browser,
+                                "--write-description"};
+    }
+    QList<QStringList> rebuilt;
+    for (qsizetype at = 0; at < optionStrings.size(); at += 500)
+        rebuilt += rebuiltByShell(optionStrings.mid(at, 500));
+    QCOMPARE(rebuilt.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (rebuilt.at(i) != expected.at(i))
+            QFAIL(qPrintable(
+                QStringLiteral("seed %1: %2 came back as %3")
+                    .arg(seed)
+                    .arg(expected.at(i).join(QChar(0x2423)), rebuilt.at(i).join(QChar(0x2423)))));
+    }
+}
+
+// Random words as page URLs, through the real runner and download script: the URL is the
+// last word yt-dlp gets, right after "--", whatever it holds.
+void TestYtdlpOptions::randomUrlsAreNeverOptions()
+{
+    const quint32 seed = propertySeed();
+    RandomWords random(seed);
+    NSYtdlpTask task(TestEnvironment::resourceFile("ytdlp.sh"), nullptr);
+    task.setWorkingURL(QUrl::fromLocalFile(m_folder));
+    for (int i = 0; i < 100; ++i) {
+        const QString url = random.next();
+        const QString browser = QLatin1Char('-') + random.next();
+        task.setCookieBrowser(browser);
+        downloadNow(task, url);
+        const QStringList expected = {"-P",
+                                      m_folder + "/",
+                                      "--cookies-from-browser",
+                                      browser,
+                                      "--write-description",
+                                      "--newline",
+                                      "--",
+                                      url};
+        if (recordedWords() != expected)
+            QFAIL(qPrintable(QStringLiteral("seed %1: URL %2 reached yt-dlp as %3")
+                                 .arg(seed)
+                                 .arg(url, recordedWords().join(QChar(0x2423)))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestYtdlpOptions)

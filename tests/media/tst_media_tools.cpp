@@ -5,6 +5,7 @@
 #include "media/NSffmpeg.h"
 #include "media/NSffprobe.h"
 #include "support/FakeExecutable.h"
+#include "support/FuzzSeeds.h"
 #include "support/LogCapture.h"
 #include "support/MediaFactory.h"
 
@@ -59,8 +60,10 @@ void MediaToolsTest::initTestCase()
 {
     m_tools = path("tools");
     QVERIFY(QDir().mkpath(m_tools));
-    for (const QString tool : {"ffmpeg", "ffprobe"})
-        QVERIFY(QFile::link(QStandardPaths::findExecutable(tool), m_tools + "/" + tool));
+    QVERIFY(QFile::link(QStandardPaths::findExecutable("ffmpeg"), m_tools + "/ffmpeg"));
+    const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
+    if (!FuzzSeeds::writeRecorder(m_tools + "/ffprobe", ffprobe, "ffprobe"))
+        QVERIFY(QFile::link(ffprobe, m_tools + "/ffprobe"));
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 10, "640x360"));
     QVERIFY(MediaSamples::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
     QVERIFY(MediaSamples::audioOnly(path("tone.m4a"), 3));

@@ -2,6 +2,12 @@
 
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
+#include "support/FuzzSeeds.h"
+
+TemporaryStore::~TemporaryStore()
+{
+    FuzzSeeds::recordFile(path(), QStringLiteral("store_open"));
+}
 
 std::unique_ptr<XCoreDataManagement> TemporaryStore::open() const
 {

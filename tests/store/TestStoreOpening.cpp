@@ -2,6 +2,7 @@
 
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
+#include "support/FuzzSeeds.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
 
@@ -154,6 +155,7 @@ private slots:
     {
         TemporaryStore temporary;
         makeDatabase(temporary.path(), QString::fromUtf8(versionOne));
+        FuzzSeeds::recordFile(temporary.path(), QStringLiteral("store_open"));
         auto store = temporary.open();
         QVERIFY(store->isOpen());
         QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 2);

@@ -1,6 +1,7 @@
 #include "store/StoredSettings.h"
 
 #include "support/FakeExecutable.h"
+#include "support/FuzzSeeds.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -43,6 +44,8 @@ private slots:
                                 Settings::KEY_FFMPEG_VERSION, Settings::KEY_AUDO_START_DOWNLOAD})
             Settings::setValue(key, QVariant());
     }
+
+    void cleanup() { FuzzSeeds::recordFile(settingsFile(), QStringLiteral("settings")); }
 
     void neverWrittenKeysReadAsAbsent()
     {

@@ -1,6 +1,7 @@
 #include "support/DownloadFixture.h"
 
 #include "download/NSYtdlpTask.h"
+#include "support/FuzzSeeds.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 
@@ -57,7 +58,11 @@ QString DownloadFixture::makeWorkingFolder(const QString &name) const
 {
     const QString folder = QDir(m_folders.path()).filePath(name);
     QDir().mkpath(folder);
-    QFile::link(QStringLiteral("/usr/bin/yt-dlp"), QDir(folder).filePath("yt-dlp"));
+    const QString ytdlp = QDir(folder).filePath("yt-dlp");
+    // The seeds start with the read sizes the log target cuts them into: 1, 40 and 256 bytes.
+    if (!FuzzSeeds::writeRecorder(ytdlp, QStringLiteral("/usr/bin/yt-dlp"),
+                                  QStringLiteral("ytdlp_log"), QByteArray("\x03\x00\x27\xff", 4)))
+        QFile::link(QStringLiteral("/usr/bin/yt-dlp"), ytdlp);
     return folder;
 }
 
