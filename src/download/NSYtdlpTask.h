@@ -70,6 +70,8 @@ public:
     bool finishOutput(QByteArrayView rest);
 
     QStringList existingCompletedFiles() const;
+    // The paths this run's deletion lines named (merge inputs yt-dlp removed), in order.
+    QStringList deletedFiles() const;
 
 private:
     bool startChild(QProcess &process, const QString &url);
@@ -97,6 +99,7 @@ private:
 
     mutable QMutex m_filesMutex;
     std::optional<QStringList> m_completedFiles;
+    QStringList m_deletedFiles;
 
     // The running child: its pid for stop(), guarded so a stop never signals a stale pid.
     QMutex m_childMutex;
