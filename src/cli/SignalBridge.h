@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread (through a self-pipe), so the
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread (through a self-pipe), so the
 // reaction can use any code, not only what is safe inside a signal handler.
 class SignalBridge : public QObject
 {

@@ -111,6 +111,7 @@ void NSYtdlpTask::beginRun()
     }
     m_numberOfCurrent.store(1);
     m_numberOfTotal.store(1);
+    m_childEnded.store(false);
     m_monitorEnded = false;
     m_stopReasonFound = false;
     m_deferredOutput.clear();
@@ -150,6 +151,7 @@ void NSYtdlpTask::endRun()
 {
     QMutexLocker locker(&m_childMutex);
     m_childPid = 0;
+    m_childEnded.store(true);
 }
 
 void NSYtdlpTask::consumeOutput(QByteArrayView bytes)

@@ -42,6 +42,8 @@ public:
     void setFfmpegPath(const QString &folder) { m_ffmpegPath = folder; }
     qint64 numberOfTotal() const { return m_numberOfTotal.load(); }
     qint64 numberOfCurrent() const { return m_numberOfCurrent.load(); }
+    // The child of the current run has ended (its output is being read to the end).
+    bool childHasEnded() const { return m_childEnded.load(); }
 
     // The words handed to yt-dlp, each value quoted for the shell that rebuilds them.
     QString optionString() const;
@@ -105,6 +107,7 @@ private:
     QMutex m_childMutex;
     qint64 m_childPid = 0;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_childEnded{false};
 
     // Per-run reading state, touched only by the thread that runs the download.
     LineAssembler m_outputLines;

@@ -90,13 +90,6 @@ void DownloadRegistry::stopAll(int timeoutMs)
     joinAll(timeoutMs);
 }
 
-void DownloadRegistry::killAll()
-{
-    for (auto &[key, run] : m_runs)
-        run->task->pauseDownload();
-    joinAll(0);
-}
-
 void DownloadRegistry::joinAll(int timeoutMs)
 {
     QElapsedTimer waited;

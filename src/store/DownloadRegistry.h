@@ -30,8 +30,6 @@ public:
     // Pauses every download, waits up to timeoutMs for the runs to end, then kills the
     // child groups still there, joins every thread and saves.
     void stopAll(int timeoutMs = 5000);
-    // Kills every child group at once, joins and saves (a second Ctrl-C).
-    void killAll();
 
 signals:
     void downloadEnded(std::shared_ptr<XTask> task, bool completed);
