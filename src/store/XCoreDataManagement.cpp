@@ -251,7 +251,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
         Log::line(QStringLiteral("removeItem: the task is downloading."));
         return false;
     }
-    task->removeLocationFiles();
+    task->removeLocationFiles(*this);
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);

@@ -13,6 +13,7 @@
 #include <mutex>
 
 class NSYtdlpTask;
+class XCoreDataManagement;
 
 // One download task of the history. Status codes: 0 created (new, paused or interrupted),
 // 1 downloading, 2 completed, 3 failed; an absent status is 0.
@@ -106,8 +107,9 @@ public:
     // Records finished files, skipping ".part" pieces and names the task already has.
     void saveLocalFiles(const QStringList &paths);
     // Deletes the files of the task's records from the disk, except a file that another
-    // task also names.
+    // task also names; asks the shared store, or the given one (the store removing the task).
     void removeLocationFiles();
+    void removeLocationFiles(XCoreDataManagement &store);
     bool fileUnderPath(const QString &text) const;
     // Moves every file into the folder, never over an existing file; NO when one could not
     // be moved (each record keeps the path where its file really is).

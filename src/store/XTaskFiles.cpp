@@ -64,7 +64,11 @@ void XTask::saveLocalFiles(const QStringList &paths)
 
 void XTask::removeLocationFiles()
 {
-    auto &store = XCoreDataManagement::shared();
+    removeLocationFiles(XCoreDataManagement::shared());
+}
+
+void XTask::removeLocationFiles(XCoreDataManagement &store)
+{
     const auto self = std::static_pointer_cast<XTask>(shared_from_this());
     for (const auto &file : store.filesForTask(self)) {
         const QString path = file->localFile();

@@ -156,7 +156,7 @@ private slots:
         makeDatabase(temporary.path(), QString::fromUtf8(versionOne));
         auto store = temporary.open();
         QVERIFY(store->isOpen());
-        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 3);
         const auto tasks = store->existHistorys();
         QCOMPARE(tasks.size(), 2);
         QCOMPARE(tasks.at(0)->url(), QStringLiteral("https://old/2"));
