@@ -95,15 +95,24 @@ void TestYtdlpFailures::errorsOnBothStreamsAreReportedOncePerPass()
     const QString folder = m_root.filePath("both");
     QDir().mkpath(folder);
     // The monitor sees the first error and reads no further until the end; the file named
-    // after it is still found in the final pass, and standard error has its own pass.
+    // after it is still found in the final pass, and standard error has its own pass. The
+    // fake waits for the test's go-ahead, so the first read surely holds the errors alone.
     FakeExecutable::write(folder + "/yt-dlp",
-                          QStringLiteral("echo 'ERROR: early'; echo 'ERROR: twice'; sleep 0.3\n"
+                          QStringLiteral("echo 'ERROR: early'; echo 'ERROR: twice'\n"
+                                         "while [ ! -e '%1/go' ]; do sleep 0.05; done\n"
                                          "touch '%1/late.mp4'\n"
                                          "echo '[download] Destination: %1/late.mp4'\n"
                                          "echo 'ERROR: on stderr' >&2\n")
                               .arg(folder));
     RecordingDelegate delegate;
-    QCOMPARE(run(folder, &delegate), QStringList{folder + "/late.mp4"});
+    NSYtdlpTask task(TestEnvironment::resourceFile("ytdlp.sh"), &delegate);
+    task.setWorkingURL(QUrl::fromLocalFile(folder));
+    DownloadRun download(task, QStringLiteral("http://127.0.0.1:1/v"));
+    QTRY_COMPARE_WITH_TIMEOUT(delegate.reasons(), QStringList{"early"}, 10000);
+    QFile go(folder + "/go");
+    QVERIFY(go.open(QIODevice::WriteOnly));
+    QVERIFY(download.wait(10000));
+    QCOMPARE(download.files(), QStringList{folder + "/late.mp4"});
     QCOMPARE(delegate.reasons(), (QStringList{"early", "on stderr"}));
 }
 
