@@ -96,9 +96,10 @@ void TestYtdlpFailures::errorsOnBothStreamsAreReportedOncePerPass()
     QDir().mkpath(folder);
     // The monitor sees the first error and reads no further until the end; the file named
     // after it is still found in the final pass, and standard error has its own pass. The
-    // fake waits for the test's go-ahead, so the first read surely holds the errors alone.
+    // fake writes both errors at once and then waits for the test's go-ahead, so the first
+    // read holds the two errors and nothing else.
     FakeExecutable::write(folder + "/yt-dlp",
-                          QStringLiteral("echo 'ERROR: early'; echo 'ERROR: twice'\n"
+                          QStringLiteral("printf 'ERROR: early\\nERROR: twice\\n'\n"
                                          "while [ ! -e '%1/go' ]; do sleep 0.05; done\n"
                                          "touch '%1/late.mp4'\n"
                                          "echo '[download] Destination: %1/late.mp4'\n"
