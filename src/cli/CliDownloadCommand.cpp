@@ -108,8 +108,7 @@ int CliDownloadCommand::download(const QStringList &arguments)
     const QCommandLineOption note("note", "A note.", "TEXT");
     for (const auto &option : {browser, best, mp4, note})
         parser.addOption(option);
-    if (const auto status =
-            parser.parse(arguments, 1, QStringLiteral("give exactly one page URL")))
+    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give exactly one page URL")))
         return *status;
     const std::optional<QString> label = browserLabel(parser.value(browser));
     if (!label)
@@ -160,10 +159,10 @@ int CliDownloadCommand::resume(const QStringList &arguments)
     if (!task) return CliTaskRun::Failure;
     const qint64 status = task->currentStatus();
     if (status == 2 || status == 3) {
-        CliOutput::err(QStringLiteral("Task %1 has %2; only a created or paused task is resumed.")
-                           .arg(task->rowId())
-                           .arg(status == 2 ? QStringLiteral("completed")
-                                            : QStringLiteral("failed")));
+        CliOutput::err(
+            QStringLiteral("Task %1 has %2; only a created or paused task is resumed.")
+                .arg(task->rowId())
+                .arg(status == 2 ? QStringLiteral("completed") : QStringLiteral("failed")));
         return CliTaskRun::Failure;
     }
     if (StoredSettings::ytdlpPath().isEmpty()) {

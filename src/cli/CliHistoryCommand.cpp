@@ -53,20 +53,24 @@ std::shared_ptr<XTask> taskFromArguments(CliParser &parser, const QStringList &a
 QString CliHistoryCommand::statusWord(qint64 status)
 {
     switch (status) {
-    case 1: return QStringLiteral("downloading");
-    case 2: return QStringLiteral("completed");
-    case 3: return QStringLiteral("failed");
-    default: return QStringLiteral("created");
+    case 1:
+        return QStringLiteral("downloading");
+    case 2:
+        return QStringLiteral("completed");
+    case 3:
+        return QStringLiteral("failed");
+    default:
+        return QStringLiteral("created");
     }
 }
 
 QStringList CliHistoryCommand::listRow(const XTask &task)
 {
     const QList<FileEntry> files = task.loadLocalFiles();
-    const QString firstFile = files.isEmpty() ? QStringLiteral("-")
-                                              : QFileInfo(files.first().path).fileName();
+    const QString firstFile =
+        files.isEmpty() ? QStringLiteral("-") : QFileInfo(files.first().path).fileName();
     return {QString::number(task.rowId()), statusWord(task.currentStatus()),
-            dateText(task.createDate()), CliOutput::oneLine(task.url()),
+            dateText(task.createDate()),   CliOutput::oneLine(task.url()),
             CliOutput::oneLine(firstFile), CliOutput::oneLine(task.note())};
 }
 
@@ -77,7 +81,8 @@ int CliHistoryCommand::list(const QStringList &arguments)
     auto &store = XCoreDataManagement::shared();
     if (!store.isOpen()) return 1;
     const QStringList search = parser.positionalArguments();
-    const auto tasks = search.isEmpty() ? store.existHistorys() : store.tasksWithString(search.first());
+    const auto tasks =
+        search.isEmpty() ? store.existHistorys() : store.tasksWithString(search.first());
     QList<QStringList> rows;
     for (const auto &task : tasks)
         rows.append(listRow(*task));

@@ -21,9 +21,9 @@ const char helpText[] = "Usage: zelvo-cli info FILE\n"
 int CliInfoCommand::run(const QStringList &arguments)
 {
     CliParser parser(QStringLiteral("info"), QString::fromUtf8(helpText));
-    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give one file")))
+    QString file;
+    if (const auto status = parser.parsePath(arguments, QStringLiteral("file"), &file))
         return *status;
-    const QString file = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
     QString folder = StoredSettings::ytdlpPath().toLocalFile();
     if (folder.isEmpty()) folder = QFileInfo(StoredSettings::ffmpegURL().toLocalFile()).path();
     const auto info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file), folder);

@@ -2,6 +2,8 @@
 
 #include "cli/CliOutput.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 CliParser::CliParser(QString command, QString helpText)
@@ -31,6 +33,15 @@ std::optional<int> CliParser::parse(const QStringList &arguments, int positional
     return std::nullopt;
 }
 
+std::optional<int> CliParser::parsePath(const QStringList &arguments, const QString &what,
+                                        QString *path)
+{
+    if (const auto status = parse(arguments, 1, QStringLiteral("give one %1").arg(what)))
+        return status;
+    *path = QFileInfo(m_parser.positionalArguments().first()).absoluteFilePath();
+    return std::nullopt;
+}
+
 std::optional<int> CliParser::parseOptional(const QStringList &arguments)
 {
     if (const auto status = parseOnly(arguments)) return status;
@@ -41,7 +52,7 @@ std::optional<int> CliParser::parseOptional(const QStringList &arguments)
 
 int CliParser::usageError(const QString &message) const
 {
-    CliOutput::err(QStringLiteral("zelvo-cli %1: %2\nTry 'zelvo-cli %1 --help'.")
-                       .arg(m_command, message));
+    CliOutput::err(
+        QStringLiteral("zelvo-cli %1: %2\nTry 'zelvo-cli %1 --help'.").arg(m_command, message));
     return 2;
 }

@@ -17,6 +17,8 @@ public:
     // when it goes on. Checks that there are exactly `positionals` positional arguments.
     std::optional<int> parse(const QStringList &arguments, int positionals,
                              const QString &positionalsText);
+    // For one positional argument naming a file or folder, given back as an absolute path.
+    std::optional<int> parsePath(const QStringList &arguments, const QString &what, QString *path);
     // For a list of 0 or 1 positional argument.
     std::optional<int> parseOptional(const QStringList &arguments);
 

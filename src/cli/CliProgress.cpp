@@ -12,10 +12,13 @@ CliProgress::CliProgress(FILE *stream) : m_stream(stream), m_terminal(::isatty(:
 QString CliProgress::describe(const XTask &task)
 {
     QString line = QString::asprintf("%5.1f%%", double(task.progress()) * 100.0);
-    if (task.speed() > 0) line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(task.speed());
+    if (task.speed() > 0)
+        line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(task.speed());
     const auto worker = task.worker();
     if (worker && worker->numberOfTotal() >= 2)
-        line += QStringLiteral("  %1 of %2").arg(worker->numberOfCurrent()).arg(worker->numberOfTotal());
+        line += QStringLiteral("  %1 of %2")
+                    .arg(worker->numberOfCurrent())
+                    .arg(worker->numberOfTotal());
     return line;
 }
 

@@ -27,9 +27,9 @@ const char helpText[] =
 int CliSetupCommand::run(const QStringList &arguments)
 {
     CliParser parser(QStringLiteral("setup"), QString::fromUtf8(helpText));
-    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give one folder")))
+    QString folder;
+    if (const auto status = parser.parsePath(arguments, QStringLiteral("folder"), &folder))
         return *status;
-    const QString folder = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         CliOutput::err(QStringLiteral("zelvo-cli: %1 is not a folder.").arg(folder));
         return 1;

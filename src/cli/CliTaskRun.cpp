@@ -34,8 +34,8 @@ int CliTaskRun::execute()
     QTimer refresh;
     QObject::connect(&refresh, &QTimer::timeout, [this] { m_progress.show(*m_task); });
     if (!m_registry.start(m_task)) {
-        CliOutput::err(QStringLiteral("Task %1 is being downloaded by another process.")
-                           .arg(m_task->rowId()));
+        CliOutput::err(
+            QStringLiteral("Task %1 is being downloaded by another process.").arg(m_task->rowId()));
         return Failure;
     }
     refresh.start(100);

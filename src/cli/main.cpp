@@ -13,21 +13,22 @@
 namespace
 {
 
-const char usage[] = "Usage: zelvo-cli COMMAND [OPTIONS]\n"
-                     "\n"
-                     "Zelvo downloads the videos of web pages with yt-dlp and keeps a history\n"
-                     "of every download, shared with the desktop application.\n"
-                     "\n"
-                     "Commands:\n"
-                     "  setup FOLDER      choose the working folder; install yt-dlp and ffmpeg there\n"
-                     "  download URL      download a page's videos as a new task\n"
-                     "  resume ID         start a created or paused task again\n"
-                     "  list [SEARCH]     the history, newest first (or the tasks whose files match)\n"
-                     "  show ID           one task and its files\n"
-                     "  remove ID         delete a task's files and remove it from the history\n"
-                     "  info FILE         codec, size, frame rate and duration of a media file\n"
-                     "\n"
-                     "'zelvo-cli COMMAND --help' explains a command.\n";
+const char usage[] =
+    "Usage: zelvo-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Zelvo downloads the videos of web pages with yt-dlp and keeps a history\n"
+    "of every download, shared with the desktop application.\n"
+    "\n"
+    "Commands:\n"
+    "  setup FOLDER      choose the working folder; install yt-dlp and ffmpeg there\n"
+    "  download URL      download a page's videos as a new task\n"
+    "  resume ID         start a created or paused task again\n"
+    "  list [SEARCH]     the history, newest first (or the tasks whose files match)\n"
+    "  show ID           one task and its files\n"
+    "  remove ID         delete a task's files and remove it from the history\n"
+    "  info FILE         codec, size, frame rate and duration of a media file\n"
+    "\n"
+    "'zelvo-cli COMMAND --help' explains a command.\n";
 
 // The engine writes a diagnostic line for every log line it passes over; a person at a
 // terminal wants them only when asked (ZELVO_LOG=1).

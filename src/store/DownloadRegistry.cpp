@@ -51,8 +51,8 @@ void DownloadRegistry::launch(Run &run)
     run.thread = std::thread([this, &run, task = run.task, finished = run.finished] {
         run.completed.store(task->startDownload());
         finished->store(true);
-        QMetaObject::invokeMethod(this, [this, key = task.get()] { runEnded(key); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, key = task.get()] { runEnded(key); }, Qt::QueuedConnection);
     });
 }
 

@@ -36,8 +36,7 @@ bool renameNoReplace(const QString &source, const QString &target)
 
 bool SafeFileMove::move(const QString &source, const QString &target, QString *error)
 {
-    if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath())
-        return true;
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath()) return true;
     if (renameNoReplace(source, target)) return true;
     if (errno == EEXIST) {
         *error = QStringLiteral("%1 exists already.").arg(target);

@@ -47,10 +47,10 @@ QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
     const QImage image = QImage::fromData(jpeg);
     if (image.isNull() || (image.width() <= longestSide && image.height() <= longestSide))
         return jpeg;
-    const float scale = std::max(float(image.width()) / longestSide,
-                                 float(image.height()) / longestSide);
-    const QImage resized = NSTavoTools::resizeImage(
-        image, QSizeF(image.width() / scale, image.height() / scale));
+    const float scale =
+        std::max(float(image.width()) / longestSide, float(image.height()) / longestSide);
+    const QImage resized =
+        NSTavoTools::resizeImage(image, QSizeF(image.width() / scale, image.height() / scale));
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
@@ -63,8 +63,7 @@ QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
 QByteArray ThumbnailChooser::ffmpegFrame(const QUrl &video, const CMTime &time)
 {
     if (video.isEmpty()) return {};
-    const QString name = QString::asprintf("swap_%lld_%.6u.jpg",
-                                           QDateTime::currentSecsSinceEpoch(),
+    const QString name = QString::asprintf("swap_%lld_%.6u.jpg", QDateTime::currentSecsSinceEpoch(),
                                            QRandomGenerator::global()->generate());
     const QString folder = StoredSettings::ytdlpPath().toLocalFile();
     if (folder.isEmpty()) return {}; // no working folder to hold the temporary frame
@@ -72,9 +71,9 @@ QByteArray ThumbnailChooser::ffmpegFrame(const QUrl &video, const CMTime &time)
     QFile::remove(swap);
     if (video.toLocalFile().isEmpty()) return {};
     const float second = float(time.wholeSeconds());
-    const bool ok = NSffmpeg::loadThumbnailInfoFile(
-        swap, QUrl::fromLocalFile(video.toLocalFile()), second,
-        StoredSettings::ffmpegURL().toLocalFile());
+    const bool ok =
+        NSffmpeg::loadThumbnailInfoFile(swap, QUrl::fromLocalFile(video.toLocalFile()), second,
+                                        StoredSettings::ffmpegURL().toLocalFile());
     QFile file(swap);
     const QByteArray data = ok && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     file.close();

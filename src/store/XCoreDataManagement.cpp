@@ -281,8 +281,7 @@ bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask 
         if (task.get() != &owner && !(task && task->isDeleted())) return true;
     }
     for (const auto &task : allTasksNewestFirst(&error).value_or(QList<std::shared_ptr<XTask>>())) {
-        if (task.get() != &owner &&
-            task->localFile().split(QLatin1Char('\n')).contains(path))
+        if (task.get() != &owner && task->localFile().split(QLatin1Char('\n')).contains(path))
             return true;
     }
     return false;

@@ -62,7 +62,8 @@ bool XTask::startDownload()
     const std::shared_ptr<NSYtdlpTask> runner = makeWorker();
     if (runner->workingURL().isEmpty()) {
         // Nothing runs, so the task must not show as downloading.
-        Log::line(QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
+        Log::line(
+            QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
         setStatus(statusCreated);
         save();
         return false;

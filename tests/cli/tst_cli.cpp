@@ -100,9 +100,8 @@ void TestCli::usage_data()
     QTest::newRow("list help") << QStringList{"list", "-h"} << 0 << "Usage: zelvo-cli list";
     QTest::newRow("unknown command") << QStringList{"fly"} << 2 << "unknown command 'fly'";
     QTest::newRow("no URL") << QStringList{"download"} << 2 << "exactly one page URL";
-    QTest::newRow("unknown browser")
-        << QStringList{"download", "http://x/", "--browser", "Lynx"} << 2
-        << "unknown browser 'Lynx'";
+    QTest::newRow("unknown browser") << QStringList{"download", "http://x/", "--browser", "Lynx"}
+                                     << 2 << "unknown browser 'Lynx'";
     QTest::newRow("unknown option") << QStringList{"show", "1", "--all"} << 2 << "--help";
     QTest::newRow("two searches") << QStringList{"list", "a", "b"} << 2 << "at most one";
     QTest::newRow("not set up") << QStringList{"download", "http://127.0.0.1:1/v.mp4"} << 1
@@ -160,7 +159,8 @@ void TestCli::wholeRoadThroughTheHistory()
     QVERIFY(result.out.contains("  details      320 x 240    h264  00:00:02\n"));
     QVERIFY(QRegularExpression("\\n  thumbnail    [1-9]\\d+ bytes").match(result.out).hasMatch());
 
-    QCOMPARE(home.run({"info", file}).out, QStringLiteral("320 x 240    h264  00:00:02 25.00 fps\n"));
+    QCOMPARE(home.run({"info", file}).out,
+             QStringLiteral("320 x 240    h264  00:00:02 25.00 fps\n"));
     result = home.run({"info", folder + "/nothing.mp4"});
     QCOMPARE(result.status, 1);
     QCOMPARE(result.err, QStringLiteral("ffprobe error.\n"));

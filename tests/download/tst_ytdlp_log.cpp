@@ -251,7 +251,8 @@ void TestYtdlpLog::mergeAndDeletionKeepQuotesInsidePaths()
     // A piece named by a deletion line is remembered even when this run never listed it (a
     // piece that an earlier, paused run finished).
     const QString earlier = path("Clips \"best\"/m.f2.m4a");
-    task.analysisLog(QStringLiteral("Deleting original file \"%1\" (pass -k to keep)").arg(earlier));
+    task.analysisLog(
+        QStringLiteral("Deleting original file \"%1\" (pass -k to keep)").arg(earlier));
     QCOMPARE(task.deletedFiles(), (QStringList{piece, earlier}));
 }
 

@@ -35,7 +35,7 @@ private:
     static std::shared_ptr<XTask> newTask()
     {
         auto task = store().creatTaskURL(QStringLiteral("http://example.invalid/v"),
-                                          QStringLiteral("None"), QString());
+                                         QStringLiteral("None"), QString());
         store().save();
         return task;
     }
@@ -128,7 +128,8 @@ void TestTaskFiles::movingNeverReplacesOrLosesAFile()
     // m2's name is taken in the target: m1 moves, m2 stays where it is, the rest waits.
     QVERIFY(writeBytes(target + "/m2.mp4", "someone else's"));
     QVERIFY(!task->moveFilesTo(target));
-    QCOMPARE(recordedPaths(task), (QStringList{target + "/m1.mp4", path("m2.mp4"), path("m3.mp4")}));
+    QCOMPARE(recordedPaths(task),
+             (QStringList{target + "/m1.mp4", path("m2.mp4"), path("m3.mp4")}));
     QVERIFY(QFileInfo::exists(target + "/m1.mp4") && QFileInfo::exists(path("m2.mp4")));
     QCOMPARE(QFileInfo(target + "/m2.mp4").size(), 14);
     QVERIFY(!store().hasChanges());
@@ -139,7 +140,8 @@ void TestTaskFiles::movingNeverReplacesOrLosesAFile()
     LogCapture log;
     QVERIFY(!task->moveFilesTo(target));
     QVERIFY(log.containsPart("m3.mp4 is missing"));
-    QCOMPARE(recordedPaths(task), (QStringList{target + "/m1.mp4", target + "/m2.mp4", path("m3.mp4")}));
+    QCOMPARE(recordedPaths(task),
+             (QStringList{target + "/m1.mp4", target + "/m2.mp4", path("m3.mp4")}));
     QVERIFY(QFileInfo::exists(target + "/m2.mp4"));
 
     // Everything there: YES, and the files are under the folder.
@@ -213,13 +215,12 @@ void TestTaskFiles::thumbnailSkipsPlainFramesAndShortClipsStillGetOne()
 {
     // Black for the first two seconds: the frames at 0.1 s and 1.1 s are too plain.
     const QString late = path("late start.mp4");
-    QVERIFY(MediaFactory::makeVideoOf(
-        late, "testsrc2=size=320x240:rate=25:duration=4,"
-              "drawbox=enable='lt(t\\,2)':color=black:t=fill"));
+    QVERIFY(MediaFactory::makeVideoOf(late, "testsrc2=size=320x240:rate=25:duration=4,"
+                                            "drawbox=enable='lt(t\\,2)':color=black:t=fill"));
     const auto task = newTask();
     task->saveLocalFiles({late});
-    const QByteArray expected = NSTavoTools::loadThumbnailBymacOSVideo(QUrl::fromLocalFile(late),
-                                                                       CMTime{2100, 1000});
+    const QByteArray expected =
+        NSTavoTools::loadThumbnailBymacOSVideo(QUrl::fromLocalFile(late), CMTime{2100, 1000});
     QVERIFY(!NSTavoTools::isImageTooSimple(QImage::fromData(expected)));
     QCOMPARE(store().filesForTask(task).first()->thumbnail(), expected);
     QVERIFY(task->makeBestThumbnail());
