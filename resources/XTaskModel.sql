@@ -59,3 +59,19 @@ CREATE TABLE XFile_thumbnail (
 -- case-folded). SQLite cannot fold beyond ASCII, so the application fills the column
 -- after this section and keeps it whenever a name is written.
 ALTER TABLE XFile ADD COLUMN name_folded TEXT;
+
+-- version 3
+-- Ids are never given twice (people name tasks by id): the highest id a removed row had is
+-- kept per table, and a new row gets an id above it and above every row there.
+CREATE TABLE RowIdFloor (
+    tableName TEXT PRIMARY KEY,
+    highest INTEGER NOT NULL
+);
+CREATE TRIGGER XTask_keeps_its_ids AFTER DELETE ON XTask BEGIN
+    INSERT INTO RowIdFloor (tableName, highest) VALUES ('XTask', OLD.id)
+        ON CONFLICT (tableName) DO UPDATE SET highest = max(highest, excluded.highest);
+END;
+CREATE TRIGGER XFile_keeps_its_ids AFTER DELETE ON XFile BEGIN
+    INSERT INTO RowIdFloor (tableName, highest) VALUES ('XFile', OLD.id)
+        ON CONFLICT (tableName) DO UPDATE SET highest = max(highest, excluded.highest);
+END;

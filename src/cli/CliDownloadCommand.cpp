@@ -1,147 +1,173 @@
 #include "cli/CliDownloadCommand.h"
 
-#include "cli/CliProgress.h"
-#include "cli/SignalBridge.h"
-#include "download/NSYtdlpTask.h"
-#include "platform/Dispatch.h"
-#include "platform/Resources.h"
+#include "cli/CliOutput.h"
+#include "cli/CliParser.h"
+#include "cli/CliTaskRun.h"
+#include "store/StoredSettings.h"
+#include "store/XCoreDataManagement.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QTimer>
+#include <QDir>
+#include <QUrl>
 
-#include <cstdio>
-#include <thread>
-#include <unistd.h>
+#include <optional>
 
 namespace
 {
 
-enum ExitStatus { Success = 0, Failure = 1, UsageError = 2, Interrupted = 130 };
-
-const char helpText[] =
-    "Usage: zelvo-cli download URL --folder DIR [--browser None|Firefox|Chrome] [--best] [--mp4]\n"
+const char downloadHelp[] =
+    "Usage: zelvo-cli download URL [--browser None|Firefox|Chrome] [--best] [--mp4] [--note TEXT]\n"
     "\n"
-    "Downloads the videos of one web page with the yt-dlp installed in DIR, showing\n"
-    "progress, size, speed and the playlist position, then lists the finished files.\n"
+    "Creates a task for the page URL in the history and downloads its videos into the\n"
+    "working folder chosen with 'zelvo-cli setup', showing progress on standard error.\n"
+    "When it completes, prints each file with its size, codec and duration.\n"
     "\n"
-    "  --folder DIR      working folder: holds yt-dlp (and optionally ffmpeg), receives files\n"
     "  --browser NAME    let yt-dlp use this browser's cookies (None, Firefox or Chrome)\n"
     "  --best            best video and audio streams (merged with ffmpeg)\n"
     "  --mp4             MP4 only (with --best: the best single MP4 file)\n"
+    "  --note TEXT       a note kept with the task\n"
     "\n"
-    "Exit status: 0 done, 1 the download failed, 2 usage error, 130 interrupted.\n"
-    "Ctrl-C stops yt-dlp cleanly and lists what finished; a second Ctrl-C ends at once.\n";
+    "Ctrl-C pauses the task (resume it with 'zelvo-cli resume ID'); a second Ctrl-C ends at\n"
+    "once. Exit status: 0 done, 1 failed or not set up, 2 usage error or refused URL,\n"
+    "130 paused.\n";
 
-int usageError(const QString &message)
+const char resumeHelp[] = "Usage: zelvo-cli resume ID\n"
+                          "\n"
+                          "Starts a created or paused task of the history again; the files it\n"
+                          "finished before are kept. A completed or failed task is not resumed.\n"
+                          "Exit status as for 'zelvo-cli download'.\n";
+
+// The form's browser segments; "None" is no browser at all.
+std::optional<QString> browserLabel(const QString &name)
 {
-    std::fprintf(stderr, "zelvo-cli download: %s\nTry 'zelvo-cli download --help'.\n",
-                 qPrintable(message));
-    return UsageError;
+    if (name.isEmpty()) return QStringLiteral("None");
+    for (const char *known : {"None", "Firefox", "Chrome"}) {
+        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(known);
+    }
+    return std::nullopt;
 }
 
-// The store maps the form's "None" to no browser at all; so does the command line.
-bool cookieBrowserFor(const QString &name, QString *browser)
+// The new-task form's URL test.
+bool isAvailableWebVideoURL(const QString &text)
 {
-    if (name.isEmpty() || name.compare(QLatin1String("None"), Qt::CaseInsensitive) == 0) {
-        browser->clear();
-        return true;
-    }
-    for (const char *known : {"Firefox", "Chrome"}) {
-        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) {
-            *browser = QString::fromLatin1(known);
+    if (text.isNull() || text.size() < 5) return false;
+    const QUrl parsed(text, QUrl::StrictMode);
+    if (!parsed.isValid()) return false; // what the platform's URL parser refuses has no scheme
+    const QString scheme = parsed.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool browserIsRunning(const QString &program)
+{
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : processes) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly) &&
+            QString::fromUtf8(comm.readAll()).trimmed().startsWith(program))
             return true;
-        }
     }
     return false;
 }
 
 } // namespace
 
-int CliDownloadCommand::run(const QStringList &arguments)
+std::optional<int> CliDownloadCommand::refuseURL(const QString &url)
 {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
-    const QCommandLineOption folder("folder", "Working folder.", "DIR");
+    if (!isAvailableWebVideoURL(url)) {
+        CliOutput::err(QStringLiteral("视频地址错误: %1 不是正确的视频网址链接.").arg(url));
+        return CliTaskRun::UsageError;
+    }
+    const auto existing = XCoreDataManagement::shared().searchURL(url);
+    if (!existing.isEmpty()) {
+        CliOutput::err(QStringLiteral("已经存在: %1 已经下载过了. (task %2)")
+                           .arg(url)
+                           .arg(existing.first()->rowId()));
+        return CliTaskRun::UsageError;
+    }
+    return std::nullopt;
+}
+
+void CliDownloadCommand::warnAboutBrowser(const QString &browser)
+{
+    if (browser == QLatin1String("None")) return;
+    const bool running = browser == QLatin1String("Firefox")
+                             ? browserIsRunning(QStringLiteral("firefox"))
+                             : browserIsRunning(QStringLiteral("chrom")) ||
+                                   browserIsRunning(QStringLiteral("google-chrome"));
+    if (running) return;
+    CliOutput::err(QStringLiteral("Warning: Selected browser is NOT running, Zelvo may can NOT "
+                                  "get your account infomation."));
+}
+
+int CliDownloadCommand::download(const QStringList &arguments)
+{
+    CliParser parser(QStringLiteral("download"), QString::fromUtf8(downloadHelp));
     const QCommandLineOption browser("browser", "Cookie browser.", "NAME");
     const QCommandLineOption best("best", "Best video and audio.");
     const QCommandLineOption mp4("mp4", "MP4 only.");
-    parser.addOptions({help, folder, browser, best, mp4});
-    if (!parser.parse(QStringList{QStringLiteral("download")} + arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(helpText, stdout);
-        return Success;
-    }
-    if (parser.positionalArguments().size() != 1)
-        return usageError(QStringLiteral("give exactly one page URL"));
-    if (!parser.isSet(folder)) return usageError(QStringLiteral("--folder is required"));
-    QString cookieBrowser;
-    if (!cookieBrowserFor(parser.value(browser), &cookieBrowser))
-        return usageError(QStringLiteral("unknown browser '%1'").arg(parser.value(browser)));
+    const QCommandLineOption note("note", "A note.", "TEXT");
+    for (const auto &option : {browser, best, mp4, note})
+        parser.addOption(option);
+    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give exactly one page URL")))
+        return *status;
+    const std::optional<QString> label = browserLabel(parser.value(browser));
+    if (!label)
+        return parser.usageError(QStringLiteral("unknown browser '%1'").arg(parser.value(browser)));
 
-    const QFileInfo workingFolder(parser.value(folder));
-    if (!workingFolder.isDir()) {
-        std::fprintf(stderr, "zelvo-cli: %s is not a folder\n", qPrintable(parser.value(folder)));
-        return Failure;
+    auto &store = XCoreDataManagement::shared();
+    if (!store.isOpen()) return CliTaskRun::Failure; // the store has said why
+    const QString url = parser.positionalArguments().first();
+    if (const auto refused = refuseURL(url)) return *refused;
+    if (StoredSettings::ytdlpPath().isEmpty()) {
+        CliOutput::err(CliTaskRun::notSetUpText());
+        return CliTaskRun::Failure;
     }
-    const QString script =
-        Resources::pathForResource(QStringLiteral("ytdlp"), QStringLiteral("sh"));
-    if (script.isEmpty()) {
-        std::fprintf(stderr, "zelvo-cli: the download script ytdlp.sh is missing\n");
-        return Failure;
+    warnAboutBrowser(*label);
+    const auto task = store.creatTaskURL(url, *label, parser.value(note));
+    if (!task) {
+        CliOutput::err(QStringLiteral("place store error."));
+        return CliTaskRun::Failure;
     }
-
-    CliProgress progress(stderr);
-    NSYtdlpTask task(script, &progress);
-    const QString folderPath = workingFolder.absoluteFilePath();
-    task.setWorkingURL(QUrl::fromLocalFile(folderPath));
-    task.setFfmpegPath(folderPath);
-    task.setCookieBrowser(cookieBrowser);
-    task.setTryBestVideo(parser.isSet(best));
-    task.setMustMP4Format(parser.isSet(mp4));
-    return execute(task, parser.positionalArguments().first(), progress);
+    task->setTryBestVideo(parser.isSet(best));
+    task->setMustMP4Format(parser.isSet(mp4));
+    if (!store.save()) {
+        CliOutput::err(QStringLiteral("place store error."));
+        return CliTaskRun::Failure;
+    }
+    CliOutput::err(QStringLiteral("Task %1: %2").arg(task->rowId()).arg(url));
+    return CliTaskRun(task).execute();
 }
 
-int CliDownloadCommand::execute(NSYtdlpTask &task, const QString &url, CliProgress &progress)
+std::shared_ptr<XTask> CliDownloadCommand::taskForId(const QString &text)
 {
-    bool interrupted = false;
-    SignalBridge termination;
-    QObject::connect(&termination, &SignalBridge::terminationRequested, [&](int count) {
-        if (count == 1) {
-            interrupted = true;
-            progress.say(QStringLiteral("Stopping the download (Ctrl-C again to end at once)..."));
-            task.stop();
-            return;
-        }
-        task.kill();
-        progress.finish();
-        ::_exit(Interrupted);
-    });
-
-    QTimer refresh;
-    QObject::connect(&refresh, &QTimer::timeout, [&] { progress.show(task); });
-    refresh.start(100);
-
-    QStringList files;
-    std::thread worker([&] {
-        files = task.downloadURL(url);
-        dispatchMain([] { QCoreApplication::quit(); });
-    });
-    QCoreApplication::exec();
-    worker.join();
-    progress.finish();
-
-    for (const QString &file : files)
-        std::printf("%s\n", qPrintable(file));
-    std::fflush(stdout);
-    if (interrupted) return Interrupted;
-    if (!progress.stopReason().isEmpty()) {
-        std::fprintf(stderr, "Download failed: %s\n", qPrintable(progress.stopReason()));
-        return Failure;
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    for (const auto &task : XCoreDataManagement::shared().existHistorys()) {
+        if (ok && task->rowId() == id) return task;
     }
-    if (files.isEmpty()) std::fprintf(stderr, "yt-dlp finished without a file.\n");
-    return Success;
+    CliOutput::err(QStringLiteral("zelvo-cli: no task with the id '%1'.").arg(text));
+    return nullptr;
+}
+
+int CliDownloadCommand::resume(const QStringList &arguments)
+{
+    CliParser parser(QStringLiteral("resume"), QString::fromUtf8(resumeHelp));
+    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give one task id")))
+        return *status;
+    if (!XCoreDataManagement::shared().isOpen()) return CliTaskRun::Failure;
+    const auto task = taskForId(parser.positionalArguments().first());
+    if (!task) return CliTaskRun::Failure;
+    const qint64 status = task->currentStatus();
+    if (status == 2 || status == 3) {
+        CliOutput::err(
+            QStringLiteral("Task %1 has %2; only a created or paused task is resumed.")
+                .arg(task->rowId())
+                .arg(status == 2 ? QStringLiteral("completed") : QStringLiteral("failed")));
+        return CliTaskRun::Failure;
+    }
+    if (StoredSettings::ytdlpPath().isEmpty()) {
+        CliOutput::err(CliTaskRun::notSetUpText());
+        return CliTaskRun::Failure;
+    }
+    return CliTaskRun(task).execute();
 }

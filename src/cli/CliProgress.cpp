@@ -1,62 +1,41 @@
 #include "cli/CliProgress.h"
 
+#include "cli/CliOutput.h"
 #include "download/NSYtdlpTask.h"
 #include "media/NSTavoTools.h"
-
-#include <QLocale>
-#include <QMutexLocker>
+#include "store/XTask.h"
 
 #include <unistd.h>
 
 CliProgress::CliProgress(FILE *stream) : m_stream(stream), m_terminal(::isatty(::fileno(stream))) {}
 
-void CliProgress::downloadStoppedWithReason(const QString &reason)
+QString CliProgress::describe(const XTask &task)
 {
-    QMutexLocker locker(&m_reasonMutex);
-    m_stopReason = reason;
-}
-
-void CliProgress::progress(float progress, float size, float speed)
-{
-    m_progress.store(progress);
-    // A finished line reports -1; keep the last real size rather than show "-1 bytes".
-    if (size > 0) m_size.store(size);
-    m_speed.store(speed);
-    m_seen.store(true);
-}
-
-QString CliProgress::stopReason() const
-{
-    QMutexLocker locker(&m_reasonMutex);
-    return m_stopReason;
-}
-
-QString CliProgress::describe(const NSYtdlpTask &task) const
-{
-    QString line = QString::asprintf("%5.1f%%", double(m_progress.load()) * 100.0);
-    const float size = m_size.load();
-    if (size > 0) line += QStringLiteral("  of ") + QLocale::c().formattedDataSize(qint64(size));
-    const float speed = m_speed.load();
-    if (speed > 0) line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(quint64(speed));
-    if (task.numberOfTotal() >= 2)
-        line += QStringLiteral("  %1 of %2").arg(task.numberOfCurrent()).arg(task.numberOfTotal());
+    QString line = QString::asprintf("%5.1f%%", double(task.progress()) * 100.0);
+    if (task.speed() > 0)
+        line += QStringLiteral("  ") + NSTavoTools::stringNetworkSpeed(task.speed());
+    const auto worker = task.worker();
+    if (worker && worker->numberOfTotal() >= 2)
+        line += QStringLiteral("  %1 of %2")
+                    .arg(worker->numberOfCurrent())
+                    .arg(worker->numberOfTotal());
     return line;
 }
 
-void CliProgress::show(const NSYtdlpTask &task)
+void CliProgress::show(const XTask &task)
 {
-    if (!m_seen.load()) return;
+    if (task.currentStatus() != 1 || task.progress() <= 0.0f) return;
     const QString line = describe(task);
     if (line == m_lastShown) return;
     if (m_terminal) {
         std::fprintf(m_stream, "\r\033[K%s", qPrintable(line));
+        std::fflush(m_stream);
         m_lineOpen = true;
     } else {
         if (m_sincePlainLine.isValid() && m_sincePlainLine.elapsed() < 1000) return;
         m_sincePlainLine.start();
-        std::fprintf(m_stream, "%s\n", qPrintable(line));
+        CliOutput::err(line);
     }
-    std::fflush(m_stream);
     m_lastShown = line;
 }
 
@@ -70,6 +49,5 @@ void CliProgress::finish()
 void CliProgress::say(const QString &text)
 {
     finish();
-    std::fprintf(m_stream, "%s\n", qPrintable(text));
-    std::fflush(m_stream);
+    CliOutput::err(text);
 }

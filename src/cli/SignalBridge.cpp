@@ -30,14 +30,14 @@ SignalBridge::SignalBridge(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (int number : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(number, &action, nullptr);
 }
 
 SignalBridge::~SignalBridge()
 {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (int number : {SIGINT, SIGTERM, SIGHUP})
+        ::signal(number, SIG_DFL);
 }
 
 void SignalBridge::readSignals()

@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread (through a self-pipe), so the
-// reaction can use any code, not only what is safe inside a signal handler.
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread (through a self-pipe), so
+// the reaction can use any code, not only what is safe inside a signal handler.
 class SignalBridge : public QObject
 {
     Q_OBJECT

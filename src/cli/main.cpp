@@ -1,21 +1,34 @@
 #include "cli/CliDownloadCommand.h"
+#include "cli/CliHistoryCommand.h"
+#include "cli/CliInfoCommand.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSetupCommand.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <functional>
+#include <map>
 
 namespace
 {
 
-const char usage[] = "Usage: zelvo-cli COMMAND [OPTIONS]\n"
-                     "\n"
-                     "Zelvo downloads the videos of web pages with yt-dlp.\n"
-                     "\n"
-                     "Commands:\n"
-                     "  download URL --folder DIR [--browser NAME] [--best] [--mp4]\n"
-                     "                  download one page's videos into DIR\n"
-                     "\n"
-                     "'zelvo-cli COMMAND --help' explains a command.\n";
+const char usage[] =
+    "Usage: zelvo-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Zelvo downloads the videos of web pages with yt-dlp and keeps a history\n"
+    "of every download, shared with the desktop application.\n"
+    "\n"
+    "Commands:\n"
+    "  setup FOLDER      choose the working folder; install yt-dlp and ffmpeg there\n"
+    "  download URL      download a page's videos as a new task\n"
+    "  resume ID         start a created or paused task again\n"
+    "  list [SEARCH]     the history, newest first (or the tasks whose files match)\n"
+    "  show ID           one task and its files\n"
+    "  remove ID         delete a task's files and remove it from the history\n"
+    "  info FILE         codec, size, frame rate and duration of a media file\n"
+    "\n"
+    "'zelvo-cli COMMAND --help' explains a command.\n";
 
 // The engine writes a diagnostic line for every log line it passes over; a person at a
 // terminal wants them only when asked (ZELVO_LOG=1).
@@ -25,11 +38,28 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
     std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
+using Command = std::function<int(const QStringList &)>;
+
+const std::map<QString, Command> &commands()
+{
+    static const std::map<QString, Command> table = {
+        {QStringLiteral("setup"), &CliSetupCommand::run},
+        {QStringLiteral("download"), &CliDownloadCommand::download},
+        {QStringLiteral("resume"), &CliDownloadCommand::resume},
+        {QStringLiteral("list"), &CliHistoryCommand::list},
+        {QStringLiteral("show"), &CliHistoryCommand::show},
+        {QStringLiteral("remove"), &CliHistoryCommand::remove},
+        {QStringLiteral("info"), &CliInfoCommand::run},
+    };
+    return table;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("ZELVO_LOG")) qInstallMessageHandler(quietMessages);
+    CliOutput::ignoreBrokenPipe();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvo-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
@@ -38,14 +68,15 @@ int main(int argc, char *argv[])
     const QString command = arguments.value(0);
     if (command.isEmpty() || command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
-        std::fputs(usage, stdout);
+        CliOutput::out(QString::fromUtf8(usage));
         return 0;
     }
     if (command == QLatin1String("--version")) {
-        std::printf("zelvo-cli %s\n", ZELVO_VERSION);
+        CliOutput::out(QStringLiteral("zelvo-cli %1").arg(ZELVO_VERSION));
         return 0;
     }
-    if (command == QLatin1String("download")) return CliDownloadCommand::run(arguments.mid(1));
-    std::fprintf(stderr, "zelvo-cli: unknown command '%s'\n\n%s", qPrintable(command), usage);
+    const auto found = commands().find(command);
+    if (found != commands().end()) return found->second(arguments.mid(1));
+    CliOutput::err(QStringLiteral("zelvo-cli: unknown command '%1'\n\n%2").arg(command, usage));
     return 2;
 }

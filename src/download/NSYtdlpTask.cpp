@@ -78,6 +78,9 @@ QStringList NSYtdlpTask::downloadURL(const QString &url)
     collectErrorOutput(process.readAllStandardError());
     endRun();
     if (!stoppedByOutput && !finishErrorOutput()) reportExitFailure(process);
+    // Cleared at the end rather than the start, so that a stop asked for before the run
+    // began still ends it (startChild signals the child at once).
+    m_stopRequested.store(false);
     return existingCompletedFiles();
 }
 
@@ -104,10 +107,11 @@ void NSYtdlpTask::beginRun()
     {
         QMutexLocker locker(&m_filesMutex);
         m_completedFiles.reset();
+        m_deletedFiles.clear();
     }
     m_numberOfCurrent.store(1);
     m_numberOfTotal.store(1);
-    m_stopRequested.store(false);
+    m_childEnded.store(false);
     m_monitorEnded = false;
     m_stopReasonFound = false;
     m_deferredOutput.clear();
@@ -147,6 +151,7 @@ void NSYtdlpTask::endRun()
 {
     QMutexLocker locker(&m_childMutex);
     m_childPid = 0;
+    m_childEnded.store(true);
 }
 
 void NSYtdlpTask::consumeOutput(QByteArrayView bytes)
@@ -232,8 +237,15 @@ void NSYtdlpTask::addCompletedFile(const QString &path)
     m_completedFiles->append(path);
 }
 
+QStringList NSYtdlpTask::deletedFiles() const
+{
+    QMutexLocker locker(&m_filesMutex);
+    return m_deletedFiles;
+}
+
 void NSYtdlpTask::removeCompletedFile(const QString &path)
 {
     QMutexLocker locker(&m_filesMutex);
     if (m_completedFiles) m_completedFiles->removeAll(path);
+    if (!path.isEmpty()) m_deletedFiles.append(path);
 }

@@ -42,6 +42,8 @@ public:
     void setFfmpegPath(const QString &folder) { m_ffmpegPath = folder; }
     qint64 numberOfTotal() const { return m_numberOfTotal.load(); }
     qint64 numberOfCurrent() const { return m_numberOfCurrent.load(); }
+    // The child of the current run has ended (its output is being read to the end).
+    bool childHasEnded() const { return m_childEnded.load(); }
 
     // The words handed to yt-dlp, each value quoted for the shell that rebuilds them.
     QString optionString() const;
@@ -70,6 +72,8 @@ public:
     bool finishOutput(QByteArrayView rest);
 
     QStringList existingCompletedFiles() const;
+    // The paths this run's deletion lines named (merge inputs yt-dlp removed), in order.
+    QStringList deletedFiles() const;
 
 private:
     bool startChild(QProcess &process, const QString &url);
@@ -97,11 +101,13 @@ private:
 
     mutable QMutex m_filesMutex;
     std::optional<QStringList> m_completedFiles;
+    QStringList m_deletedFiles;
 
     // The running child: its pid for stop(), guarded so a stop never signals a stale pid.
     QMutex m_childMutex;
     qint64 m_childPid = 0;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_childEnded{false};
 
     // Per-run reading state, touched only by the thread that runs the download.
     LineAssembler m_outputLines;

@@ -52,12 +52,17 @@ bool SaveTransaction::insert(XManagedObject &object)
     QStringList columns;
     QVariantList values;
     collectColumns(object, object.entity().eagerSlots(), &columns, &values);
+    // Above every id the table has given, also those of removed rows (RowIdFloor).
+    const QString table = object.entity().table();
+    const QString nextId =
+        QStringLiteral("max(coalesce((SELECT max(id) FROM %1), 0), coalesce((SELECT highest FROM "
+                       "RowIdFloor WHERE tableName = '%1'), 0)) + 1")
+            .arg(table);
     const QString sql =
-        columns.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(object.entity().table())
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(object.entity().table(), columns.join(QStringLiteral(", ")),
-                       QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(table, (QStringList{QStringLiteral("id")} + columns).join(QStringLiteral(", ")),
+                 (QStringList{nextId} + QStringList(columns.size(), QStringLiteral("?")))
+                     .join(QStringLiteral(", ")));
     if (!execute(sql, values)) return false;
     object.m_rowId = m_database.lastInsertRowId();
     m_numbered.push_back(&object);

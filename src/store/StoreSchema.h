@@ -14,7 +14,7 @@ class SqliteDatabase;
 class StoreSchema
 {
 public:
-    static constexpr int currentVersion = 2;
+    static constexpr int currentVersion = 3;
 
     // The open, configured and current database, or null with the reason.
     static std::unique_ptr<SqliteDatabase> open(const QString &path, QString *reason);

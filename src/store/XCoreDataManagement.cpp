@@ -238,6 +238,7 @@ std::shared_ptr<XFile> XCoreDataManagement::createFile(const QUrl &fileURL)
     if (!opened) return nullptr;
     auto file = std::static_pointer_cast<XFile>(opened->insertObject(XFile::entity()));
     file->setLocalFile(fileURL.toLocalFile());
+    file->refreshExtInfo();
     return file;
 }
 
@@ -245,10 +246,45 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
 {
     const auto opened = context();
     if (!opened || !task) return false;
+    // A running download would go on recording files for a task that is gone.
+    if (isClaimed(*task)) {
+        Log::line(QStringLiteral("removeItem: the task is downloading."));
+        return false;
+    }
+    task->removeLocationFiles(*this);
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);
     return opened->requestSave();
+}
+
+void XCoreDataManagement::deleteFile(const std::shared_ptr<XFile> &file)
+{
+    if (const auto opened = context()) opened->deleteObject(file);
+}
+
+bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask &owner)
+{
+    const auto opened = context();
+    if (!opened) return false;
+    QString error;
+    const auto files = opened->fetch(
+        XFile::entity(), QStringLiteral("localFile = ?"), {path},
+        [&path](XManagedObject &file) { return static_cast<XFile &>(file).localFile() == path; },
+        &error);
+    if (!files) {
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        return true; // unsure: keep the file
+    }
+    for (const auto &file : recordsOf<XFile>(*files)) {
+        const auto task = file->task();
+        if (task.get() != &owner && !(task && task->isDeleted())) return true;
+    }
+    for (const auto &task : allTasksNewestFirst(&error).value_or(QList<std::shared_ptr<XTask>>())) {
+        if (task.get() != &owner && task->localFile().split(QLatin1Char('\n')).contains(path))
+            return true;
+    }
+    return false;
 }
 
 bool XCoreDataManagement::save()

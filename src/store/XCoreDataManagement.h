@@ -51,10 +51,16 @@ public:
     // A new task, inserted and not saved; null when the store is not open.
     std::shared_ptr<XTask> creatTaskURL(const QString &url, const QString &cookie,
                                         const QString &note);
-    // A new file record for the file, linked to no task, inserted and not saved.
+    // A new file record for the file, linked to no task, inserted and not saved; it has
+    // already read what it can from the file (refreshExtInfo).
     std::shared_ptr<XFile> createFile(const QUrl &fileURL);
-    // Deletes the task's file records and the task, and saves.
+    // Deletes the task's files from the disk, then its file records and the task, and saves.
+    // Refused (NO) while a download, here or in another process, holds the task.
     bool removeItem(const std::shared_ptr<XTask> &task);
+    // Drops one file record (not the file), unsaved.
+    void deleteFile(const std::shared_ptr<XFile> &file);
+    // Whether a record or legacy file list of a task other than `owner` names the path.
+    bool isPathNamedElsewhere(const QString &path, const XTask &owner);
     // Writes every change at once on the main thread (NO when that fails: the changes stay
     // pending); from another thread queues the save there and answers YES.
     bool save();

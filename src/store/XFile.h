@@ -1,12 +1,16 @@
 #pragma once
 
+#include "media/CMTime.h"
 #include "store/XManagedObject.h"
+
+#include <QUrl>
 
 class XTask;
 
 // One media file that a task downloaded. The store finds a task's files with filesForTask();
-// a task holds no list of its files. The media operations of a file are added by the file
-// work; this class holds its stored data.
+// a task holds no list of its files. The record learns what it shows of the file (name,
+// page description, thumbnail, codec, size, duration) from the file itself; the media
+// operations block the calling thread while ffprobe and ffmpeg run.
 class XFile : public XManagedObject
 {
 public:
@@ -52,7 +56,20 @@ public:
     std::shared_ptr<XTask> task() const;
     void setTask(const std::shared_ptr<XTask> &task);
 
+    // Fills name, description, a missing thumbnail and the media details from the file;
+    // saves only when the file is gone.
+    void refreshExtInfo();
+    // NO only without a localFile; a file with no frame at all gets no thumbnail.
+    bool makeBestThumbnail();
+    QByteArray loadThumbnailByffmpegVideo(const QUrl &video, const CMTime &time) const;
+    // "640 x 360    h264  00:00:02"; empty for a record never probed.
+    QString videoDescription() const;
+    // Where yt-dlp writes the page description of a media file: its extension replaced.
+    static QString descriptionPathFor(const QString &mediaPath);
+
 private:
     XFile();
+    void takeDescriptionFile();
+    void copyMediaDetails();
     static std::shared_ptr<XManagedObject> make();
 };

@@ -1,13 +1,26 @@
 #pragma once
 
+#include "download/NSYtdlpTaskDelegate.h"
+#include "media/CMTime.h"
+#include "store/FileEntry.h"
 #include "store/XManagedObject.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <atomic>
+#include <mutex>
+
+class NSYtdlpTask;
+class XCoreDataManagement;
 
 // One download task of the history. Status codes: 0 created (new, paused or interrupted),
 // 1 downloading, 2 completed, 3 failed; an absent status is 0.
 //
-// The download and file operations of a task are added by the download and file work; this
-// class holds its stored data. Numbers and flags are std::nullopt while absent.
-class XTask : public XManagedObject
+// Numbers and flags are std::nullopt while absent. A task is the delegate of its own runner:
+// startDownload runs on a worker thread, pauseDownload and every reading on the main thread.
+class XTask : public XManagedObject, public NSYtdlpTaskDelegate
 {
 public:
     enum Attribute {
@@ -69,7 +82,60 @@ public:
     std::optional<float> duration() const { return floatValue(Duration); }
     void setDuration(std::optional<float> seconds) { setFloat(Duration, seconds); }
 
+    // The download (blocking, on a worker thread; the caller has set status 1 and holds the
+    // task's claim). YES when the task completed. Without a working folder holding yt-dlp
+    // it answers NO at once and puts the task back to status 0.
+    bool startDownload();
+    // Status 1 for a new run, whose reports count again; called before startDownload while
+    // no run of the task is going on.
+    void setDownloading();
+    // Stops the running download and sets status 0; reports still coming from that run change
+    // nothing. Does nothing once the run has begun to complete.
+    void pauseDownload();
+    void downloadStoppedWithReason(const QString &reason) override;
+    void progress(float progress, float size, float speed) override;
+    float progress() const { return m_progress.load(); }
+    quint64 speed() const { return m_speed.load(); }
+    // The runner of the current or last start; null before the first.
+    std::shared_ptr<NSYtdlpTask> worker() const;
+
+    // The task's files: its legacy file list when it has one, else its file records.
+    QList<FileEntry> loadLocalFiles() const;
+    QList<QUrl> loadLocalURLs() const;
+    // Turns a legacy file list into file records.
+    void checkAndUpdate();
+    // Records finished files, skipping ".part" pieces and names the task already has.
+    void saveLocalFiles(const QStringList &paths);
+    // Deletes the files of the task's records from the disk, except a file that another
+    // task also names; asks the shared store, or the given one (the store removing the task).
+    void removeLocationFiles();
+    void removeLocationFiles(XCoreDataManagement &store);
+    bool fileUnderPath(const QString &text) const;
+    // Moves every file into the folder, never over an existing file; NO when one could not
+    // be moved (each record keeps the path where its file really is).
+    bool moveFilesTo(const QString &folder);
+    QUrl availableVideoURL() const;
+    bool makeBestThumbnail();
+    QByteArray loadThumbnailByffmpegVideo(const QUrl &video, const CMTime &time) const;
+    QByteArray firstVideoFileThumbnail() const;
+    QString tryDescriptionFromSource();
+    QString mergeFilesByffmpeg(const QList<QUrl> &files) const;
+
 private:
     XTask();
     static std::shared_ptr<XManagedObject> make();
+
+    std::shared_ptr<NSYtdlpTask> makeWorker();
+    void forgetDeletedFiles(const QStringList &deleted);
+    bool completeIfStillDownloading();
+    bool moveEntry(const FileEntry &entry, const QString &folder, QStringList &legacyPaths);
+
+    std::atomic<float> m_progress{0};
+    std::atomic<quint64> m_speed{0};
+    // Guards the worker and the run's marks: a pause and the move to status 2 take it, so
+    // exactly one of them wins.
+    mutable std::mutex m_runMutex;
+    std::shared_ptr<NSYtdlpTask> m_worker;
+    bool m_pauseMark = false;
+    bool m_completing = false;
 };

@@ -1,4 +1,5 @@
-// zelvo-cli as a person runs it: its exit statuses, output and Ctrl-C.
+// zelvo-cli as a person runs it, in a HOME of its own: setup, the download road into the
+// history, the history commands, their exit statuses, and Ctrl-C.
 #include "support/DownloadFixture.h"
 #include "support/DownloadRun.h"
 #include "support/FakeExecutable.h"
@@ -27,17 +28,38 @@ private:
         QString err;
     };
 
-    static QString binary() { return QCoreApplication::applicationDirPath() + "/zelvo-cli"; }
-    static Result cli(const QStringList &arguments)
+    // A HOME with its own settings and history; setup installs from the local server, which
+    // has no yt-dlp to give, so the system's is linked.
+    class Home
     {
-        QProcess process;
-        process.start(binary(), arguments);
-        process.waitForFinished(60000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-    // Waits until the download in folder has written part of its file.
+    public:
+        explicit Home(const DownloadFixture &site) : m_site(site) {}
+        QString folder(const QString &name) const { return m_dir.filePath(name); }
+        void prepare(QProcess &process) const
+        {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("HOME", m_dir.path());
+            environment.insert("XDG_CONFIG_HOME", m_dir.filePath(".config"));
+            environment.insert("ZELVO_YTDLP_URL", m_site.url("no-yt-dlp-here"));
+            process.setProcessEnvironment(environment);
+        }
+        Result run(const QStringList &arguments) const
+        {
+            QProcess process;
+            prepare(process);
+            process.start(binary(), arguments);
+            process.waitForFinished(60000);
+            return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                    QString::fromUtf8(process.readAllStandardOutput()),
+                    QString::fromUtf8(process.readAllStandardError())};
+        }
+
+    private:
+        const DownloadFixture &m_site;
+        QTemporaryDir m_dir;
+    };
+
+    static QString binary() { return QCoreApplication::applicationDirPath() + "/zelvo-cli"; }
     static bool partWritten(const QString &part)
     {
         QElapsedTimer timer;
@@ -48,14 +70,17 @@ private:
         }
         return false;
     }
+    static void interrupt(const QProcess &process)
+    {
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    }
 
 private slots:
     void initTestCase();
     void usage_data();
     void usage();
-    void downloadListsTheFile();
-    void failedDownloadSaysWhy();
-    void ctrlCStopsCleanly();
+    void wholeRoadThroughTheHistory();
+    void ctrlCPausesAndResumeCompletes();
     void secondCtrlCEndsAtOnce();
 };
 
@@ -70,19 +95,18 @@ void TestCli::usage_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "download URL --folder DIR";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "resume ID";
     QTest::newRow("download help") << QStringList{"download", "--help"} << 0 << "Exit status:";
+    QTest::newRow("list help") << QStringList{"list", "-h"} << 0 << "Usage: zelvo-cli list";
     QTest::newRow("unknown command") << QStringList{"fly"} << 2 << "unknown command 'fly'";
-    QTest::newRow("no URL") << QStringList{"download", "--folder", "/tmp"} << 2
-                            << "exactly one page URL";
-    QTest::newRow("no folder") << QStringList{"download", "http://x/"} << 2
-                               << "--folder is required";
-    QTest::newRow("unknown browser")
-        << QStringList{"download", "http://x/", "--folder", "/tmp", "--browser", "Lynx"} << 2
-        << "unknown browser 'Lynx'";
-    QTest::newRow("missing folder")
-        << QStringList{"download", "http://x/", "--folder", "/nonexistent/zelvo"} << 1
-        << "is not a folder";
+    QTest::newRow("no URL") << QStringList{"download"} << 2 << "exactly one page URL";
+    QTest::newRow("unknown browser") << QStringList{"download", "http://x/", "--browser", "Lynx"}
+                                     << 2 << "unknown browser 'Lynx'";
+    QTest::newRow("unknown option") << QStringList{"show", "1", "--all"} << 2 << "--help";
+    QTest::newRow("two searches") << QStringList{"list", "a", "b"} << 2 << "at most one";
+    QTest::newRow("not set up") << QStringList{"download", "http://127.0.0.1:1/v.mp4"} << 1
+                                << "zelvo-cli setup FOLDER";
+    QTest::newRow("unknown id") << QStringList{"resume", "41"} << 1 << "no task with the id '41'";
 }
 
 void TestCli::usage()
@@ -90,76 +114,133 @@ void TestCli::usage()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, text);
-    const Result result = cli(arguments);
+    const Home home(m_site);
+    const Result result = home.run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2((result.out + result.err).contains(text), qPrintable(result.out + result.err));
 }
 
-void TestCli::downloadListsTheFile()
+void TestCli::wholeRoadThroughTheHistory()
 {
-    const QString folder = m_site.makeWorkingFolder("cli direct");
-    const Result result =
-        cli({"download", m_site.url("a.mp4"), "--folder", folder, "--browser", "None"});
+    const Home home(m_site);
+    const QString folder = home.folder("work folder");
+    Result result = home.run({"setup", folder});
     QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, folder + "/a [a].mp4\n");
-}
+    QVERIFY2(result.out.contains("yt-dlp ") && result.out.contains("ffmpeg version"),
+             qPrintable(result.out + result.err));
+    QVERIFY(QFileInfo(folder + "/ffprobe").isExecutable());
 
-void TestCli::failedDownloadSaysWhy()
-{
-    const QString folder = m_site.makeWorkingFolder("cli 404");
-    const Result result = cli({"download", m_site.url("none.mp4"), "--folder", folder});
+    const QString url = m_site.url("a.mp4");
+    result = home.run({"download", url, "--note", "first\tclip\nline"});
+    QCOMPARE(result.status, 0);
+    const QString file = folder + "/a [a].mp4";
+    QCOMPARE(result.out, file + "  320 x 240    h264  00:00:02\n");
+    QVERIFY(QFileInfo::exists(file));
+
+    result = home.run({"download", url});
+    QCOMPARE(result.status, 2);
+    QVERIFY(result.err.contains("已经存在: " + url + " 已经下载过了. (task 1)"));
+    QCOMPARE(home.run({"download", "ftp://example.org/v"}).status, 2);
+
+    result = home.run({"list"});
+    QCOMPARE(result.status, 0);
+    QVERIFY2(QRegularExpression("^1  completed  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d  " +
+                                QRegularExpression::escape(url) +
+                                "  a \\[a\\]\\.mp4  first clip line\\n$")
+                 .match(result.out)
+                 .hasMatch(),
+             qPrintable(result.out));
+    QCOMPARE(home.run({"list", "A ["}).out, result.out);
+    QCOMPARE(home.run({"list", "nothing like it"}).out, QString());
+
+    result = home.run({"show", "1"});
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.out.contains("file           " + file + "\n"));
+    QVERIFY(result.out.contains("  details      320 x 240    h264  00:00:02\n"));
+    QVERIFY(QRegularExpression("\\n  thumbnail    [1-9]\\d+ bytes").match(result.out).hasMatch());
+
+    QCOMPARE(home.run({"info", file}).out,
+             QStringLiteral("320 x 240    h264  00:00:02 25.00 fps\n"));
+    result = home.run({"info", folder + "/nothing.mp4"});
     QCOMPARE(result.status, 1);
-    QVERIFY(result.err.contains("Download failed: "));
-    QVERIFY(result.err.contains("HTTP Error 404"));
-    QVERIFY(result.out.isEmpty());
+    QCOMPARE(result.err, QStringLiteral("ffprobe error.\n"));
+
+    result = home.run({"resume", "1"});
+    QCOMPARE(result.status, 1);
+    QVERIFY(result.err.contains("has completed"));
+    QCOMPARE(home.run({"remove", "1"}).status, 0);
+    QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(home.run({"show", "1"}).status, 1);
+    QCOMPARE(home.run({"list"}).out, QString());
+
+    // The same page again is a new task with a new id.
+    result = home.run({"download", url});
+    QCOMPARE(result.status, 0);
+    QVERIFY(home.run({"list"}).out.startsWith("2  completed"));
 }
 
-void TestCli::ctrlCStopsCleanly()
+void TestCli::ctrlCPausesAndResumeCompletes()
 {
-    const QString folder = m_site.makeWorkingFolder("cli stopped");
+    const Home home(m_site);
+    const QString folder = home.folder("work");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
     QProcess process;
     const auto cleanup = qScopeGuard([&] {
         process.kill();
         process.waitForFinished();
     });
-    process.start(binary(), {"download", m_site.url("slow/200000/large.mp4"), "--folder", folder});
+    home.prepare(process);
+    process.start(binary(), {"download", m_site.url("slow/600000/large.mp4")});
     QVERIFY(partWritten(folder + "/large [large].mp4.part"));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    interrupt(process);
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 130);
     QVERIFY(process.readAllStandardOutput().isEmpty());
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("zelvo-cli resume 1"));
     QVERIFY(processesMentioning(folder).isEmpty());
-    QVERIFY(QFileInfo::exists(folder + "/large [large].mp4.part"));
+    QVERIFY(home.run({"list"}).out.startsWith("1  created"));
+
+    const Result resumed = home.run({"resume", "1"});
+    QCOMPARE(resumed.status, 0);
+    QVERIFY(resumed.out.startsWith(folder + "/large [large].mp4"));
+    QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
 }
 
 void TestCli::secondCtrlCEndsAtOnce()
 {
+    const Home home(m_site);
+    const QString folder = home.folder("deaf");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
     // A yt-dlp that ignores the polite stop.
-    QTemporaryDir folder;
+    QFile::remove(folder + "/yt-dlp");
     FakeExecutable::write(
-        folder.filePath("yt-dlp"),
+        folder + "/yt-dlp",
         "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
         "while :; do sleep 0.1; done\n");
     QProcess process;
     const auto cleanup = qScopeGuard([&] {
         process.kill();
         process.waitForFinished();
-        for (qint64 pid : processesMentioning(folder.path()))
+        for (qint64 pid : processesMentioning(folder))
             ::kill(static_cast<pid_t>(pid), SIGKILL);
     });
+    home.prepare(process);
     process.setReadChannel(QProcess::StandardError); // progress is shown there
-    process.start(binary(), {"download", "http://127.0.0.1:1/v", "--folder", folder.path()});
-    QVERIFY(process.waitForReadyRead(10000));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    process.start(binary(), {"download", "http://127.0.0.1:1/v"});
+    QByteArray shown;
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += process.readAllStandardError()).contains("1.0%"),
+                              shown.constData(), 10000);
+    interrupt(process);
     QThread::msleep(300);
     QCOMPARE(process.state(), QProcess::Running);
     QElapsedTimer timer;
     timer.start();
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    interrupt(process);
     QVERIFY(process.waitForFinished(2000));
     QVERIFY(timer.elapsed() < 2000);
     QCOMPARE(process.exitCode(), 130);
-    QTRY_VERIFY(processesMentioning(folder.path()).isEmpty());
+    QTRY_VERIFY(processesMentioning(folder).isEmpty());
+    QVERIFY(home.run({"list"}).out.startsWith("1  created"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

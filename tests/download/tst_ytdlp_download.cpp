@@ -28,12 +28,9 @@ private:
 
 private slots:
     void initTestCase();
-    void directFile();
+    void downloads_data();
+    void downloads();
     void pageDescriptionLandsBesideTheMedia();
-    void playlistOfTwo();
-    void playlistWithMissingFirstKeepsTheSecond();
-    void dashMergeInFolderWithQuotes();
-    void notFound();
     void stopEndsTheGroupAndTheNextRunResumes();
 };
 
@@ -42,77 +39,80 @@ void TestYtdlpDownload::initTestCase()
     QVERIFY(m_site.start());
 }
 
-void TestYtdlpDownload::directFile()
+void TestYtdlpDownload::downloads_data()
 {
-    const QString folder = m_site.makeWorkingFolder("direct");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("folderName");
+    QTest::addColumn<bool>("best");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("reason"); // a part of the one stop reason, or empty for none
+    QTest::addColumn<int>("items");      // playlist position reached: items of items
+
+    QTest::newRow("direct file") << "a.mp4"
+                                 << "direct" << false << QStringList{"a [a].mp4"} << "" << 1;
+    QTest::newRow("page with a description")
+        << "ld.html"
+        << "described" << false << QStringList{"LD Clip [ld].mp4"} << "" << 1;
+    QTest::newRow("playlist of two")
+        << "two.html"
+        << "playlist" << false
+        << QStringList{"Two videos (1) [two-1].mp4", "Two videos (2) [two-2].mp4"} << "" << 2;
+    QTest::newRow("playlist whose first video is missing")
+        << "missing.html"
+        << "missing first" << false << QStringList{"Missing first (2) [missing-2].mp4"}
+        << "unable to download video data: HTTP Error 404: Not Found" << 2;
+    QTest::newRow("DASH merge into a folder with quotes")
+        << "dash/manifest.mpd"
+        << "Clips \"best\" it's" << true << QStringList{"manifest [manifest].mp4"} << "" << 1;
+    QTest::newRow("not found") << "nothing-here.mp4"
+                               << "404" << false << QStringList{} << "HTTP Error 404" << 1;
+}
+
+void TestYtdlpDownload::downloads()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, folderName);
+    QFETCH(bool, best);
+    QFETCH(QStringList, files);
+    QFETCH(QString, reason);
+    QFETCH(int, items);
+    const QString folder = m_site.makeWorkingFolder(folderName);
     RecordingDelegate delegate;
     auto task = m_site.makeTask(folder, &delegate);
-    const QStringList files = downloadNow(*task, m_site.url("a.mp4"));
-    QCOMPARE(files, QStringList{folder + "/a [a].mp4"});
-    QVERIFY(reached(delegate, 1.0f));
-    QVERIFY(delegate.reasons().isEmpty());
+    task->setTryBestVideo(best);
+    LogCapture log;
+    const QStringList returned = downloadNow(*task, m_site.url(path));
+
+    for (QString &name : files)
+        name = folder + "/" + name;
+    QCOMPARE(returned, files);
+    // Only the finished media remain: merge inputs are gone, nothing is half-written.
+    QCOMPARE(QDir(folder).entryList({"*.mp4", "*.m4a", "*.part"}).size(), files.size());
+    for (const QString &file : files)
+        QVERIFY(QFileInfo(file).size() > 0);
+    if (reason.isEmpty()) {
+        QVERIFY(delegate.reasons().isEmpty());
+        QVERIFY(reached(delegate, 1.0f));
+    } else {
+        QCOMPARE(delegate.reasons().size(), 1);
+        QVERIFY2(delegate.reasons().first().contains(reason),
+                 qPrintable(delegate.reasons().first()));
+    }
+    QCOMPARE(task->numberOfCurrent(), items);
+    QCOMPARE(task->numberOfTotal(), items);
     QVERIFY(!delegate.calledOnThread(QThread::currentThread()));
-    QCOMPARE(QFileInfo(files.first()).size(), QFileInfo(m_site.siteFile("a.mp4")).size());
 }
 
 void TestYtdlpDownload::pageDescriptionLandsBesideTheMedia()
 {
-    const QString folder = m_site.makeWorkingFolder("described");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    const QStringList files = downloadNow(*task, m_site.url("ld.html"));
-    QCOMPARE(files, QStringList{folder + "/LD Clip [ld].mp4"});
+    const QString folder = m_site.makeWorkingFolder("described again");
+    auto task = m_site.makeTask(folder, nullptr);
+    QCOMPARE(downloadNow(*task, m_site.url("ld.html")), QStringList{folder + "/LD Clip [ld].mp4"});
     QFile description(folder + "/LD Clip [ld].description");
     QVERIFY(description.open(QIODevice::ReadOnly));
     QCOMPARE(description.readAll(), QByteArray("First line of the description\nsecond line"));
-}
-
-void TestYtdlpDownload::playlistOfTwo()
-{
-    const QString folder = m_site.makeWorkingFolder("playlist");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    const QStringList files = downloadNow(*task, m_site.url("two.html"));
-    QCOMPARE(files, (QStringList{folder + "/Two videos (1) [two-1].mp4",
-                                 folder + "/Two videos (2) [two-2].mp4"}));
-    QCOMPARE(task->numberOfCurrent(), 2);
-    QCOMPARE(task->numberOfTotal(), 2);
-    QVERIFY(delegate.reasons().isEmpty());
-}
-
-void TestYtdlpDownload::playlistWithMissingFirstKeepsTheSecond()
-{
-    const QString folder = m_site.makeWorkingFolder("missing first");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    const QStringList files = downloadNow(*task, m_site.url("missing.html"));
-    QCOMPARE(delegate.reasons(),
-             QStringList{"unable to download video data: HTTP Error 404: Not Found"});
-    QCOMPARE(files, QStringList{folder + "/Missing first (2) [missing-2].mp4"});
-}
-
-void TestYtdlpDownload::dashMergeInFolderWithQuotes()
-{
-    const QString folder = m_site.makeWorkingFolder("Clips \"best\" it's");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    task->setTryBestVideo(true);
-    LogCapture log;
-    const QStringList files = downloadNow(*task, m_site.url("dash/manifest.mpd"));
-    QCOMPARE(files, QStringList{folder + "/manifest [manifest].mp4"});
-    QVERIFY(QFileInfo(files.first()).size() > 0);
-    QCOMPARE(QDir(folder).entryList({"*.mp4", "*.m4a"}), QStringList{"manifest [manifest].mp4"});
-    QVERIFY(delegate.reasons().isEmpty());
-}
-
-void TestYtdlpDownload::notFound()
-{
-    const QString folder = m_site.makeWorkingFolder("404");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    QVERIFY(downloadNow(*task, m_site.url("nothing-here.mp4")).isEmpty());
-    QCOMPARE(delegate.reasons().size(), 1);
-    QVERIFY(delegate.reasons().first().contains("HTTP Error 404"));
+    QCOMPARE(QFileInfo(folder + "/LD Clip [ld].mp4").size(),
+             QFileInfo(m_site.siteFile("a.mp4")).size());
 }
 
 void TestYtdlpDownload::stopEndsTheGroupAndTheNextRunResumes()

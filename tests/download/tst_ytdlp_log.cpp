@@ -248,6 +248,12 @@ void TestYtdlpLog::mergeAndDeletionKeepQuotesInsidePaths()
     task.analysisLog(QStringLiteral("[Merger] Merging formats into \"\"\""));
     task.analysisLog(QStringLiteral("Deleting original file %1 (pass -k to keep)").arg(piece));
     QCOMPARE(task.existingCompletedFiles(), QStringList{merged});
+    // A piece named by a deletion line is remembered even when this run never listed it (a
+    // piece that an earlier, paused run finished).
+    const QString earlier = path("Clips \"best\"/m.f2.m4a");
+    task.analysisLog(
+        QStringLiteral("Deleting original file \"%1\" (pass -k to keep)").arg(earlier));
+    QCOMPARE(task.deletedFiles(), (QStringList{piece, earlier}));
 }
 
 void TestYtdlpLog::onlyExistingFilesAreReturned()

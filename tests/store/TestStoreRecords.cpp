@@ -321,6 +321,30 @@ private slots:
                  QByteArray("set after a read"));
     }
 
+    void idsAreNeverGivenTwice()
+    {
+        TemporaryStore temporary;
+        {
+            auto store = temporary.open();
+            auto first = store->creatTaskURL(QStringLiteral("https://a.example/1"), {}, {});
+            auto newest = store->creatTaskURL(QStringLiteral("https://a.example/2"), {}, {});
+            addFile(*store, newest, QStringLiteral("Clip"));
+            QVERIFY(store->save());
+            QCOMPARE(newest->rowId(), 2);
+            QVERIFY(store->removeItem(newest));
+            auto next = store->creatTaskURL(QStringLiteral("https://a.example/3"), {}, {});
+            QVERIFY(store->save());
+            QCOMPARE(next->rowId(), 3);
+            QVERIFY(store->removeItem(next));
+        }
+        auto reopened = temporary.open();
+        auto later = reopened->creatTaskURL(QStringLiteral("https://a.example/4"), {}, {});
+        const auto file = addFile(*reopened, later, QStringLiteral("Other"));
+        QVERIFY(reopened->save());
+        QCOMPARE(later->rowId(), 4);
+        QCOMPARE(file->rowId(), 2);
+    }
+
     void removeItemTakesTheFileRecordsAlong()
     {
         TemporaryStore temporary;

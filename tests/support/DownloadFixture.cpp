@@ -51,7 +51,24 @@ bool DownloadFixture::writePages() const
                                            "<video src=\"/gone.mp4\"></video><video src=\"/b.mp4\">"
                                            "</video></body></html>\n");
     return writeFile(site.filePath("ld.html"), ld) && writeFile(site.filePath("two.html"), two) &&
-           writeFile(site.filePath("missing.html"), missing);
+           writeFile(site.filePath("missing.html"), missing) && writeSlowAudioManifest();
+}
+
+// The audio's segments are fetched through the rate-limited path, so that a download can be
+// caught after the video piece has finished and while the audio is still coming.
+bool DownloadFixture::writeSlowAudioManifest() const
+{
+    QFile manifest(m_site.filePath("dash/manifest.mpd"));
+    if (!manifest.open(QIODevice::ReadOnly)) return false;
+    const QString text = QString::fromUtf8(manifest.readAll());
+    const qsizetype audio = text.indexOf(QStringLiteral("contentType=\"audio\""));
+    if (audio < 0) return false;
+    const QString slow = QStringLiteral("\"/slow/%1/dash/").arg(slowAudioRate);
+    QString audioPart = text.mid(audio);
+    audioPart.replace(QStringLiteral("\"init-stream"), slow + QStringLiteral("init-stream"))
+        .replace(QStringLiteral("\"chunk-stream"), slow + QStringLiteral("chunk-stream"));
+    const QString slowed = text.left(audio) + audioPart;
+    return slowed != text && writeFile(m_site.filePath("dash/slowaudio.mpd"), slowed);
 }
 
 QString DownloadFixture::makeWorkingFolder(const QString &name) const
@@ -63,6 +80,14 @@ QString DownloadFixture::makeWorkingFolder(const QString &name) const
     if (!FuzzSeeds::writeRecorder(ytdlp, QStringLiteral("/usr/bin/yt-dlp"),
                                   QStringLiteral("ytdlp_log"), QByteArray("\x03\x00\x27\xff", 4)))
         QFile::link(QStringLiteral("/usr/bin/yt-dlp"), ytdlp);
+    return folder;
+}
+
+QString DownloadFixture::makeToolFolder(const QString &name) const
+{
+    const QString folder = makeWorkingFolder(name);
+    for (const char *tool : {"ffmpeg", "ffprobe"})
+        QFile::link(QStringLiteral("/usr/bin/") + tool, QDir(folder).filePath(tool));
     return folder;
 }
 

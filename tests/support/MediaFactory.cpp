@@ -38,6 +38,11 @@ bool MediaFactory::makeClip(const QString &path, double seconds, const QString &
                   QStringList{"-c:a", "aac", "-shortest", path});
 }
 
+bool MediaFactory::makeVideoOf(const QString &path, const QString &lavfiSource)
+{
+    return ffmpeg(QStringList{"-f", "lavfi", "-i", lavfiSource} + videoCodec + QStringList{path});
+}
+
 bool MediaFactory::makeDash(const QString &folder, double seconds)
 {
     QDir().mkpath(folder);

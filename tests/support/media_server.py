@@ -92,11 +92,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_body(self, full, start, end, rate):
         began = time.monotonic()
         sent = 0
+        # A slow body goes out in pieces of about a tenth of a second, so that even a small
+        # file (a DASH segment) arrives over time rather than at once.
+        step = min(CHUNK, max(1024, rate // 10)) if rate else CHUNK
         with open(full, "rb") as f:
             f.seek(start)
             left = end - start + 1
             while left > 0:
-                data = f.read(min(CHUNK, left))
+                data = f.read(min(step, left))
                 if not data:
                     break
                 try:

@@ -1,0 +1,11 @@
+#include "store/TextDecoding.h"
+
+#include <QStringDecoder>
+
+std::optional<QString> TextDecoding::strictUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Text files written by others (yt-dlp's description files) are taken only when they are
+// valid UTF-8, never with replacement characters.
+class TextDecoding
+{
+public:
+    static std::optional<QString> strictUtf8(const QByteArray &bytes);
+};
