@@ -59,11 +59,16 @@ bool StoreSchema::checkReadable(SqliteDatabase &database, int *version, QString 
     return true;
 }
 
+// Settings of this connection only; none of them is written to the file.
 bool StoreSchema::configure(SqliteDatabase &database)
 {
-    return database.exec(QStringLiteral("PRAGMA journal_mode = WAL")) &&
-           database.exec(QStringLiteral("PRAGMA synchronous = NORMAL")) &&
+    return database.exec(QStringLiteral("PRAGMA synchronous = NORMAL")) &&
            database.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+}
+
+bool StoreSchema::useWriteAheadLog(SqliteDatabase &database)
+{
+    return database.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
 }
 
 // One transaction: another process opening the same file at the same time waits, and then

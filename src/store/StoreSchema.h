@@ -16,8 +16,11 @@ class StoreSchema
 public:
     static constexpr int currentVersion = 3;
 
-    // The open, configured and current database, or null with the reason.
+    // The open, configured and current database, or null with the reason. It is still in
+    // its rollback journal: nothing has changed in a file that was refused.
     static std::unique_ptr<SqliteDatabase> open(const QString &path, QString *reason);
+    // Switches an accepted store to its write-ahead log (kept in the file from then on).
+    static bool useWriteAheadLog(SqliteDatabase &database);
 
 private:
     static bool checkReadable(SqliteDatabase &database, int *version, QString *reason);

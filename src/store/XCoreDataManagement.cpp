@@ -81,15 +81,21 @@ bool XCoreDataManagement::open()
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
     QString reason;
     std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, &reason);
-    if (!database) {
-        Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
-        Log::line(QStringLiteral("place store error."));
-        return false;
-    }
+    if (!database) return refuse(reason);
     auto opened = std::make_shared<ObjectContext>(std::move(database));
     if (!resetAllProgressTask(*opened)) return false;
+    // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
+    if (!StoreSchema::useWriteAheadLog(opened->database()))
+        return refuse(opened->database().errorMessage());
     m_context = opened;
     return true;
+}
+
+bool XCoreDataManagement::refuse(const QString &reason) const
+{
+    Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
+    Log::line(QStringLiteral("place store error."));
+    return false;
 }
 
 bool XCoreDataManagement::isOpen() const

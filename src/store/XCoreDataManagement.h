@@ -75,6 +75,8 @@ private:
     std::shared_ptr<ObjectContext> context() const;
     std::optional<QList<std::shared_ptr<XTask>>> allTasksNewestFirst(QString *error);
     QString claimFolder() const { return m_storePath + QStringLiteral("-claims"); }
+    // Logs why the file was not opened; false.
+    bool refuse(const QString &reason) const;
     // Part of opening: status 1 becomes 0 for every task that no running download claims.
     bool resetAllProgressTask(ObjectContext &context);
 

@@ -2,6 +2,7 @@
 #include "download/NSYtdlpTask.h"
 #include "support/DownloadFixture.h"
 #include "support/DownloadRun.h"
+#include "support/FuzzSeeds.h"
 #include "support/LogCapture.h"
 #include "support/RecordingDelegate.h"
 
@@ -111,6 +112,7 @@ void TestYtdlpDownload::pageDescriptionLandsBesideTheMedia()
     QFile description(folder + "/LD Clip [ld].description");
     QVERIFY(description.open(QIODevice::ReadOnly));
     QCOMPARE(description.readAll(), QByteArray("First line of the description\nsecond line"));
+    FuzzSeeds::recordFile(description.fileName(), QStringLiteral("description"));
     QCOMPARE(QFileInfo(folder + "/LD Clip [ld].mp4").size(),
              QFileInfo(m_site.siteFile("a.mp4")).size());
 }

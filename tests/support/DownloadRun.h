@@ -23,9 +23,10 @@ public:
     QStringList files() const;
 
 private:
-    std::thread m_thread;
     std::atomic<bool> m_finished{false};
     QStringList m_files;
+    // Last: the thread starts in the constructor and writes the members above.
+    std::thread m_thread;
 };
 
 // Runs one download to its end and returns its files.
