@@ -16,7 +16,8 @@ constexpr int busyTimeoutMilliseconds = 5000;
 
 } // namespace
 
-std::unique_ptr<SqliteDatabase> StoreSchema::open(const QString &path, QString *reason)
+std::unique_ptr<SqliteDatabase> StoreSchema::open(const QString &path, const OpeningStep &step,
+                                                  QString *reason)
 {
     auto database = std::make_unique<SqliteDatabase>();
     if (!database->open(path, !QFileInfo::exists(path))) {
@@ -30,7 +31,7 @@ std::unique_ptr<SqliteDatabase> StoreSchema::open(const QString &path, QString *
         *reason = database->errorMessage();
         return nullptr;
     }
-    if (version < currentVersion && !upgrade(*database, reason)) return nullptr;
+    if (!upgradeAndRun(*database, step, reason)) return nullptr;
     return database;
 }
 
@@ -72,8 +73,8 @@ bool StoreSchema::useWriteAheadLog(SqliteDatabase &database)
 }
 
 // One transaction: another process opening the same file at the same time waits, and then
-// finds the work done.
-bool StoreSchema::upgrade(SqliteDatabase &database, QString *reason)
+// finds the work done; a step that fails takes the upgrade back with it.
+bool StoreSchema::upgradeAndRun(SqliteDatabase &database, const OpeningStep &step, QString *reason)
 {
     if (!database.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         *reason = database.errorMessage();
@@ -82,7 +83,7 @@ bool StoreSchema::upgrade(SqliteDatabase &database, QString *reason)
     bool ok = false;
     const int version = readVersion(database, &ok);
     if (ok && version < currentVersion) ok = runSections(database, version, reason);
-    if (ok && database.exec(QStringLiteral("COMMIT"))) return true;
+    if (ok && step(database) && database.exec(QStringLiteral("COMMIT"))) return true;
     if (reason->isEmpty()) *reason = database.errorMessage();
     database.exec(QStringLiteral("ROLLBACK"));
     return false;

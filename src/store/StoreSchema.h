@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 
 class SqliteDatabase;
@@ -16,16 +18,21 @@ class StoreSchema
 public:
     static constexpr int currentVersion = 3;
 
-    // The open, configured and current database, or null with the reason. It is still in
-    // its rollback journal: nothing has changed in a file that was refused.
-    static std::unique_ptr<SqliteDatabase> open(const QString &path, QString *reason);
+    // Work done with the opening or not at all (the reset of interrupted downloads).
+    using OpeningStep = std::function<bool(SqliteDatabase &)>;
+
+    // The open, configured and current database, or null with the reason. The upgrade and
+    // the step run in one transaction, and the file keeps its rollback journal: a file that
+    // is refused, at whatever point, is left exactly as it was.
+    static std::unique_ptr<SqliteDatabase> open(const QString &path, const OpeningStep &step,
+                                                QString *reason);
     // Switches an accepted store to its write-ahead log (kept in the file from then on).
     static bool useWriteAheadLog(SqliteDatabase &database);
 
 private:
     static bool checkReadable(SqliteDatabase &database, int *version, QString *reason);
     static bool configure(SqliteDatabase &database);
-    static bool upgrade(SqliteDatabase &database, QString *reason);
+    static bool upgradeAndRun(SqliteDatabase &database, const OpeningStep &step, QString *reason);
     static bool runSections(SqliteDatabase &database, int fromVersion, QString *reason);
     static bool fillFoldedNames(SqliteDatabase &database);
     static int readVersion(SqliteDatabase &database, bool *ok);

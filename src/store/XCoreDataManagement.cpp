@@ -80,14 +80,12 @@ bool XCoreDataManagement::open()
     if (m_context) return true;
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
     QString reason;
-    std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, &reason);
+    const auto reset = [this](SqliteDatabase &database) { return resetAllProgressTask(database); };
+    std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, reset, &reason);
     if (!database) return refuse(reason);
-    auto opened = std::make_shared<ObjectContext>(std::move(database));
-    if (!resetAllProgressTask(*opened)) return false;
     // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
-    if (!StoreSchema::useWriteAheadLog(opened->database()))
-        return refuse(opened->database().errorMessage());
-    m_context = opened;
+    if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
+    m_context = std::make_shared<ObjectContext>(std::move(database));
     return true;
 }
 
@@ -109,16 +107,10 @@ std::shared_ptr<ObjectContext> XCoreDataManagement::context() const
     return m_context;
 }
 
-// One transaction, so that a process starting a download meanwhile either has its claim
-// seen here or writes its status after this.
-bool XCoreDataManagement::resetAllProgressTask(ObjectContext &context)
+// Inside the opening's transaction, so that a process starting a download meanwhile either
+// has its claim seen here or writes its status after this.
+bool XCoreDataManagement::resetAllProgressTask(SqliteDatabase &database)
 {
-    SqliteDatabase &database = context.database();
-    if (!database.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        Log::line(QStringLiteral("resetAllProgressTask: %1").arg(database.errorMessage()));
-        Log::line(QStringLiteral("place store error."));
-        return false;
-    }
     SqliteStatement running(database, QStringLiteral("SELECT id FROM XTask WHERE status = 1"));
     SqliteStatement reset(database, QStringLiteral("UPDATE XTask SET status = 0 WHERE id = ?"));
     bool ok = true;
@@ -128,11 +120,7 @@ bool XCoreDataManagement::resetAllProgressTask(ObjectContext &context)
         reset.bind(1, running.integer(0));
         ok = reset.run();
     }
-    if (ok && !running.failed() && database.exec(QStringLiteral("COMMIT"))) return true;
-    Log::line(QStringLiteral("resetAllProgressTask: %1").arg(database.errorMessage()));
-    Log::line(QStringLiteral("place store error."));
-    database.exec(QStringLiteral("ROLLBACK"));
-    return false;
+    return ok && !running.failed();
 }
 
 QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()

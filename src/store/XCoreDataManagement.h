@@ -13,6 +13,7 @@
 #include <optional>
 
 class ObjectContext;
+class SqliteDatabase;
 
 // The persistent task history: $HOME/Documents/XTaskModel.sqlite, its records and every
 // query, creation, removal and save made on them. Any thread may call it.
@@ -78,7 +79,7 @@ private:
     // Logs why the file was not opened; false.
     bool refuse(const QString &reason) const;
     // Part of opening: status 1 becomes 0 for every task that no running download claims.
-    bool resetAllProgressTask(ObjectContext &context);
+    bool resetAllProgressTask(SqliteDatabase &database);
 
     const QString m_storePath;
     mutable std::mutex m_openMutex;

@@ -21,6 +21,7 @@ void FuzzSupport::fail(const char *condition, const char *file, int line)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication application(*argc, *argv);
-    qInstallMessageHandler(&quiet);
+    // ZELVO_LOG=1 shows the log, to see why an input failed.
+    if (!qEnvironmentVariableIsSet("ZELVO_LOG")) qInstallMessageHandler(&quiet);
     return 0;
 }
