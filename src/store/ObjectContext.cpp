@@ -45,6 +45,20 @@ void ObjectContext::deleteObject(const std::shared_ptr<XManagedObject> &object)
     object->m_state = XManagedObject::State::Deleted;
 }
 
+void ObjectContext::discardChanges()
+{
+    std::vector<std::shared_ptr<XManagedObject>> inserted;
+    std::map<XManagedObject *, std::shared_ptr<XManagedObject>> changed;
+    std::map<XManagedObject *, std::shared_ptr<XManagedObject>> deleted;
+    {
+        std::lock_guard locker(m_mutex);
+        inserted.swap(m_inserted);
+        changed.swap(m_changed);
+        deleted.swap(m_deleted);
+    }
+    // The records go (outside the lock) when the last of these holders does.
+}
+
 bool ObjectContext::hasChanges() const
 {
     std::lock_guard locker(m_mutex);

@@ -40,6 +40,9 @@ public:
     std::shared_ptr<XManagedObject> insertObject(const EntityDescription &entity);
     void deleteObject(const std::shared_ptr<XManagedObject> &object);
     bool hasChanges() const;
+    // Forgets every unsaved change, so that records still held elsewhere no longer keep the
+    // context (and its database) alive through it.
+    void discardChanges();
 
     // The records of the entity: the saved rows that `condition` selects, except records
     // that were changed or deleted since, plus every changed or unsaved record for which

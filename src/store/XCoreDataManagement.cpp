@@ -71,7 +71,10 @@ XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::m
 
 XCoreDataManagement::~XCoreDataManagement()
 {
-    if (const auto opened = context()) opened->saveNow();
+    // What cannot be saved now never will be through this store: dropped, or the records
+    // still held elsewhere and the context would keep each other alive.
+    const auto opened = context();
+    if (opened && !opened->saveNow()) opened->discardChanges();
 }
 
 bool XCoreDataManagement::open()
