@@ -71,7 +71,14 @@ Timing throughEngine(const QString &folder, const QString &url)
     return timing;
 }
 
-Timing ytdlpAlone(const QString &folder, const QString &url, const QString &ffmpegFolder = {})
+// The file yt-dlp writes for a URL's last path piece NAME.mp4.
+QString deliveredFile(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(QStringLiteral("%1 [%1].mp4").arg(name));
+}
+
+Timing ytdlpAlone(const QString &folder, const QString &url, const QString &name,
+                  const QString &ffmpegFolder = {})
 {
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -84,7 +91,7 @@ Timing ytdlpAlone(const QString &folder, const QString &url, const QString &ffmp
                   arguments + QStringList{"--write-description", "--newline", "--", url});
     process.waitForFinished(-1);
     const Timing timing{timer.nsecsElapsed() / 1e9, 0};
-    if (QFile(folder + "/big [big].mp4").size() != fileBytes)
+    if (QFile(deliveredFile(folder, name)).size() != fileBytes)
         std::fprintf(stderr, "yt-dlp alone did not deliver the file\n");
     return timing;
 }
@@ -188,10 +195,10 @@ void compareCli(const QString &site, int runs)
         const QString url = server.url("video.mp4") + QStringLiteral("?run=%1").arg(run);
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn + run) % 2 == 0)
-                alone = ytdlpAlone(work, url, work);
+                alone = ytdlpAlone(work, url, "video", work);
             else
                 cli = throughCli(home.path(), work, url);
-            QFile::remove(QDir(work).filePath("video [video].mp4"));
+            QFile::remove(deliveredFile(work, "video"));
         }
         ratios.push_back(cli.untilExit / alone.wall);
         completions.push_back(cli.toCompletion);
@@ -230,10 +237,10 @@ int main(int argc, char *argv[])
         Timing engine{};
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn + run) % 2 == 0)
-                alone = ytdlpAlone(work.path(), url);
+                alone = ytdlpAlone(work.path(), url, "big");
             else
                 engine = throughEngine(work.path(), url);
-            QFile::remove(work.filePath("big [big].mp4"));
+            QFile::remove(deliveredFile(work.path(), "big"));
         }
         ratios.push_back(engine.wall / alone.wall);
         cpuPer100MB.push_back(engine.cpu / (double(fileBytes) / (100.0 * 1024 * 1024)));

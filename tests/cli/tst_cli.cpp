@@ -79,6 +79,7 @@ private slots:
     void initTestCase();
     void usage_data();
     void usage();
+    void unopenableHistoryIsSaid();
     void wholeRoadThroughTheHistory();
     void ctrlCPausesAndResumeCompletes();
     void secondCtrlCEndsAtOnce();
@@ -118,6 +119,19 @@ void TestCli::usage()
     const Result result = home.run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2((result.out + result.err).contains(text), qPrintable(result.out + result.err));
+}
+
+void TestCli::unopenableHistoryIsSaid()
+{
+    const Home home(m_site);
+    QFile documents(home.folder("Documents")); // a file where the history's folder goes
+    QVERIFY(documents.open(QIODevice::WriteOnly));
+    documents.close();
+    for (const QStringList &arguments : {QStringList{"list"}, QStringList{"show", "1"}}) {
+        const Result result = home.run(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("place store error."), qPrintable(result.err));
+    }
 }
 
 void TestCli::wholeRoadThroughTheHistory()
