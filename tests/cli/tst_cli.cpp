@@ -70,9 +70,9 @@ private:
         }
         return false;
     }
-    static void interrupt(const QProcess &process)
+    static void interrupt(const QProcess &process, int signal = SIGINT)
     {
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(process.processId()), signal);
     }
 
 private slots:
@@ -80,9 +80,10 @@ private slots:
     void usage_data();
     void usage();
     void unopenableHistoryIsSaid();
+    void closedOutputIsNoCrash();
     void wholeRoadThroughTheHistory();
     void ctrlCPausesAndResumeCompletes();
-    void secondCtrlCEndsAtOnce();
+    void hangUpPausesAndCtrlCThenEndsAtOnce();
 };
 
 void TestCli::initTestCase()
@@ -132,6 +133,20 @@ void TestCli::unopenableHistoryIsSaid()
         QCOMPARE(result.status, 1);
         QVERIFY2(result.err.startsWith("place store error."), qPrintable(result.err));
     }
+}
+
+void TestCli::closedOutputIsNoCrash()
+{
+    // Standard output is a pipe whose reader has gone: writing must neither kill zelvo-cli
+    // (SIGPIPE) nor change its exit status.
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import os, subprocess, sys\n"
+                             "r, w = os.pipe()\nos.close(r)\n"
+                             "sys.exit(subprocess.run(sys.argv[1:], stdout=w).returncode % 256)",
+                             binary(), "--help"});
+    QVERIFY(python.waitForFinished(20000));
+    QCOMPARE(python.exitCode(), 0);
 }
 
 void TestCli::wholeRoadThroughTheHistory()
@@ -220,7 +235,7 @@ void TestCli::ctrlCPausesAndResumeCompletes()
     QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
 }
 
-void TestCli::secondCtrlCEndsAtOnce()
+void TestCli::hangUpPausesAndCtrlCThenEndsAtOnce()
 {
     const Home home(m_site);
     const QString folder = home.folder("deaf");
@@ -244,7 +259,9 @@ void TestCli::secondCtrlCEndsAtOnce()
     QByteArray shown;
     QTRY_VERIFY2_WITH_TIMEOUT((shown += process.readAllStandardError()).contains("1.0%"),
                               shown.constData(), 10000);
-    interrupt(process);
+    interrupt(process, SIGHUP); // a closed terminal pauses like Ctrl-C
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += process.readAllStandardError()).contains("Pausing"),
+                              shown.constData(), 5000);
     QThread::msleep(300);
     QCOMPARE(process.state(), QProcess::Running);
     QElapsedTimer timer;
