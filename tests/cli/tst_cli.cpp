@@ -84,6 +84,7 @@ private slots:
     void wholeRoadThroughTheHistory();
     void ctrlCPausesAndResumeCompletes();
     void hangUpPausesAndCtrlCThenEndsAtOnce();
+    void ctrlCAfterYtdlpEndedLetsTheTaskComplete();
 };
 
 void TestCli::initTestCase()
@@ -272,6 +273,36 @@ void TestCli::hangUpPausesAndCtrlCThenEndsAtOnce()
     QCOMPARE(process.exitCode(), 130);
     QTRY_VERIFY(processesMentioning(folder).isEmpty());
     QVERIFY(home.run({"list"}).out.startsWith("1  created"));
+}
+
+void TestCli::ctrlCAfterYtdlpEndedLetsTheTaskComplete()
+{
+    const Home home(m_site);
+    const QString folder = home.folder("late");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
+    // yt-dlp finishes at once; the probing of its file (part of the completion) is slow.
+    QFile::remove(folder + "/yt-dlp");
+    FakeExecutable::write(folder + "/yt-dlp",
+                          QStringLiteral("cp '%1' '%2/late.mp4'\n"
+                                         "echo '[download] Destination: %2/late.mp4'\n")
+                              .arg(m_site.siteFile("a.mp4"), folder));
+    QFile::remove(folder + "/ffprobe");
+    FakeExecutable::write(folder + "/ffprobe", "sleep 2\nexec /usr/bin/ffprobe \"$@\"\n");
+    QProcess process;
+    const auto cleanup = qScopeGuard([&] {
+        process.kill();
+        process.waitForFinished();
+    });
+    home.prepare(process);
+    process.start(binary(), {"download", "http://127.0.0.1:1/late.mp4"});
+    QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
+    QVERIFY(processesMentioning(folder + "/yt-dlp").isEmpty());
+    interrupt(process);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardError().contains("yt-dlp has finished"));
+    QVERIFY(process.readAllStandardOutput().startsWith((folder + "/late.mp4  320 x 240").toUtf8()));
+    QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
