@@ -43,6 +43,15 @@ private:
             environment.insert("ZELVO_YTDLP_URL", m_site.url("no-yt-dlp-here"));
             process.setProcessEnvironment(environment);
         }
+        // A working folder set up by zelvo-cli, whose tool is then replaced by a fake.
+        QString setUpWithFake(const QString &name, const QString &tool, const QString &body) const
+        {
+            const QString working = folder(name);
+            if (run({"setup", working}).status != 0) return {};
+            QFile::remove(working + "/" + tool);
+            FakeExecutable::write(working + "/" + tool, body);
+            return working;
+        }
         Result run(const QStringList &arguments) const
         {
             QProcess process;
@@ -239,14 +248,12 @@ void TestCli::ctrlCPausesAndResumeCompletes()
 void TestCli::hangUpPausesAndCtrlCThenEndsAtOnce()
 {
     const Home home(m_site);
-    const QString folder = home.folder("deaf");
-    QCOMPARE(home.run({"setup", folder}).status, 0);
     // A yt-dlp that ignores the polite stop.
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(
-        folder + "/yt-dlp",
+    const QString folder = home.setUpWithFake(
+        "deaf", "yt-dlp",
         "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
         "while :; do sleep 0.1; done\n");
+    QVERIFY(!folder.isEmpty());
     QProcess process;
     const auto cleanup = qScopeGuard([&] {
         process.kill();
@@ -278,14 +285,13 @@ void TestCli::hangUpPausesAndCtrlCThenEndsAtOnce()
 void TestCli::ctrlCAfterYtdlpEndedLetsTheTaskComplete()
 {
     const Home home(m_site);
-    const QString folder = home.folder("late");
-    QCOMPARE(home.run({"setup", folder}).status, 0);
     // yt-dlp finishes at once; the probing of its file (part of the completion) is slow.
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(folder + "/yt-dlp",
-                          QStringLiteral("cp '%1' '%2/late.mp4'\n"
-                                         "echo '[download] Destination: %2/late.mp4'\n")
-                              .arg(m_site.siteFile("a.mp4"), folder));
+    const QString folder = home.folder("late");
+    QVERIFY(!home.setUpWithFake("late", "yt-dlp",
+                                QStringLiteral("cp '%1' '%2/late.mp4'\n"
+                                               "echo '[download] Destination: %2/late.mp4'\n")
+                                    .arg(m_site.siteFile("a.mp4"), folder))
+                 .isEmpty());
     QFile::remove(folder + "/ffprobe");
     FakeExecutable::write(folder + "/ffprobe", "sleep 2\nexec /usr/bin/ffprobe \"$@\"\n");
     QProcess process;
