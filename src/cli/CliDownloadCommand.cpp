@@ -2,6 +2,7 @@
 
 #include "cli/CliOutput.h"
 #include "cli/CliParser.h"
+#include "cli/CliStore.h"
 #include "cli/CliTaskRun.h"
 #include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
@@ -115,7 +116,7 @@ int CliDownloadCommand::download(const QStringList &arguments)
         return parser.usageError(QStringLiteral("unknown browser '%1'").arg(parser.value(browser)));
 
     auto &store = XCoreDataManagement::shared();
-    if (!store.isOpen()) return CliTaskRun::Failure; // the store has said why
+    if (!CliStore::isOpen()) return CliTaskRun::Failure;
     const QString url = parser.positionalArguments().first();
     if (const auto refused = refuseURL(url)) return *refused;
     if (StoredSettings::ytdlpPath().isEmpty()) {
@@ -154,7 +155,7 @@ int CliDownloadCommand::resume(const QStringList &arguments)
     CliParser parser(QStringLiteral("resume"), QString::fromUtf8(resumeHelp));
     if (const auto status = parser.parse(arguments, 1, QStringLiteral("give one task id")))
         return *status;
-    if (!XCoreDataManagement::shared().isOpen()) return CliTaskRun::Failure;
+    if (!CliStore::isOpen()) return CliTaskRun::Failure;
     const auto task = taskForId(parser.positionalArguments().first());
     if (!task) return CliTaskRun::Failure;
     const qint64 status = task->currentStatus();

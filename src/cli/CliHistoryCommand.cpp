@@ -3,6 +3,7 @@
 #include "cli/CliDownloadCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliParser.h"
+#include "cli/CliStore.h"
 #include "store/XCoreDataManagement.h"
 
 #include <QFileInfo>
@@ -44,7 +45,7 @@ std::shared_ptr<XTask> taskFromArguments(CliParser &parser, const QStringList &a
         return nullptr;
     }
     *status = 1;
-    if (!XCoreDataManagement::shared().isOpen()) return nullptr;
+    if (!CliStore::isOpen()) return nullptr;
     return CliDownloadCommand::taskForId(parser.positionalArguments().first());
 }
 
@@ -79,7 +80,7 @@ int CliHistoryCommand::list(const QStringList &arguments)
     CliParser parser(QStringLiteral("list"), QString::fromUtf8(listHelp));
     if (const auto status = parser.parseOptional(arguments)) return *status;
     auto &store = XCoreDataManagement::shared();
-    if (!store.isOpen()) return 1;
+    if (!CliStore::isOpen()) return 1;
     const QStringList search = parser.positionalArguments();
     const auto tasks =
         search.isEmpty() ? store.existHistorys() : store.tasksWithString(search.first());

@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace
 {
 

@@ -43,6 +43,15 @@ private:
             environment.insert("ZELVO_YTDLP_URL", m_site.url("no-yt-dlp-here"));
             process.setProcessEnvironment(environment);
         }
+        // A working folder set up by zelvo-cli, whose tool is then replaced by a fake.
+        QString setUpWithFake(const QString &name, const QString &tool, const QString &body) const
+        {
+            const QString working = folder(name);
+            if (run({"setup", working}).status != 0) return {};
+            QFile::remove(working + "/" + tool);
+            FakeExecutable::write(working + "/" + tool, body);
+            return working;
+        }
         Result run(const QStringList &arguments) const
         {
             QProcess process;
@@ -70,18 +79,21 @@ private:
         }
         return false;
     }
-    static void interrupt(const QProcess &process)
+    static void interrupt(const QProcess &process, int signal = SIGINT)
     {
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(process.processId()), signal);
     }
 
 private slots:
     void initTestCase();
     void usage_data();
     void usage();
+    void unopenableHistoryIsSaid();
+    void closedOutputIsNoCrash();
     void wholeRoadThroughTheHistory();
     void ctrlCPausesAndResumeCompletes();
-    void secondCtrlCEndsAtOnce();
+    void hangUpPausesAndCtrlCThenEndsAtOnce();
+    void ctrlCAfterYtdlpEndedLetsTheTaskComplete();
 };
 
 void TestCli::initTestCase()
@@ -118,6 +130,33 @@ void TestCli::usage()
     const Result result = home.run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2((result.out + result.err).contains(text), qPrintable(result.out + result.err));
+}
+
+void TestCli::unopenableHistoryIsSaid()
+{
+    const Home home(m_site);
+    QFile documents(home.folder("Documents")); // a file where the history's folder goes
+    QVERIFY(documents.open(QIODevice::WriteOnly));
+    documents.close();
+    for (const QStringList &arguments : {QStringList{"list"}, QStringList{"show", "1"}}) {
+        const Result result = home.run(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("place store error."), qPrintable(result.err));
+    }
+}
+
+void TestCli::closedOutputIsNoCrash()
+{
+    // Standard output is a pipe whose reader has gone: writing must neither kill zelvo-cli
+    // (SIGPIPE) nor change its exit status.
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import os, subprocess, sys\n"
+                             "r, w = os.pipe()\nos.close(r)\n"
+                             "sys.exit(subprocess.run(sys.argv[1:], stdout=w).returncode % 256)",
+                             binary(), "--help"});
+    QVERIFY(python.waitForFinished(20000));
+    QCOMPARE(python.exitCode(), 0);
 }
 
 void TestCli::wholeRoadThroughTheHistory()
@@ -206,17 +245,15 @@ void TestCli::ctrlCPausesAndResumeCompletes()
     QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
 }
 
-void TestCli::secondCtrlCEndsAtOnce()
+void TestCli::hangUpPausesAndCtrlCThenEndsAtOnce()
 {
     const Home home(m_site);
-    const QString folder = home.folder("deaf");
-    QCOMPARE(home.run({"setup", folder}).status, 0);
     // A yt-dlp that ignores the polite stop.
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(
-        folder + "/yt-dlp",
+    const QString folder = home.setUpWithFake(
+        "deaf", "yt-dlp",
         "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
         "while :; do sleep 0.1; done\n");
+    QVERIFY(!folder.isEmpty());
     QProcess process;
     const auto cleanup = qScopeGuard([&] {
         process.kill();
@@ -230,7 +267,9 @@ void TestCli::secondCtrlCEndsAtOnce()
     QByteArray shown;
     QTRY_VERIFY2_WITH_TIMEOUT((shown += process.readAllStandardError()).contains("1.0%"),
                               shown.constData(), 10000);
-    interrupt(process);
+    interrupt(process, SIGHUP); // a closed terminal pauses like Ctrl-C
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += process.readAllStandardError()).contains("Pausing"),
+                              shown.constData(), 5000);
     QThread::msleep(300);
     QCOMPARE(process.state(), QProcess::Running);
     QElapsedTimer timer;
@@ -241,6 +280,35 @@ void TestCli::secondCtrlCEndsAtOnce()
     QCOMPARE(process.exitCode(), 130);
     QTRY_VERIFY(processesMentioning(folder).isEmpty());
     QVERIFY(home.run({"list"}).out.startsWith("1  created"));
+}
+
+void TestCli::ctrlCAfterYtdlpEndedLetsTheTaskComplete()
+{
+    const Home home(m_site);
+    // yt-dlp finishes at once; the probing of its file (part of the completion) is slow.
+    const QString folder = home.folder("late");
+    QVERIFY(!home.setUpWithFake("late", "yt-dlp",
+                                QStringLiteral("cp '%1' '%2/late.mp4'\n"
+                                               "echo '[download] Destination: %2/late.mp4'\n")
+                                    .arg(m_site.siteFile("a.mp4"), folder))
+                 .isEmpty());
+    QFile::remove(folder + "/ffprobe");
+    FakeExecutable::write(folder + "/ffprobe", "sleep 2\nexec /usr/bin/ffprobe \"$@\"\n");
+    QProcess process;
+    const auto cleanup = qScopeGuard([&] {
+        process.kill();
+        process.waitForFinished();
+    });
+    home.prepare(process);
+    process.start(binary(), {"download", "http://127.0.0.1:1/late.mp4"});
+    QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
+    QVERIFY(processesMentioning(folder + "/yt-dlp").isEmpty());
+    interrupt(process);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardError().contains("yt-dlp has finished"));
+    QVERIFY(process.readAllStandardOutput().startsWith((folder + "/late.mp4  320 x 240").toUtf8()));
+    QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

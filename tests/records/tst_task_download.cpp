@@ -95,6 +95,7 @@ private slots:
     void resumeRightAfterPauseWaitsForTheFirstRun();
     void progressAfterAnErrorDownloadsAgain();
     void noWorkingFolderGoesBackToCreated();
+    void stopAllKillsWhatDoesNotStop();
 };
 
 void TestTaskDownload::initTestCase()
@@ -296,6 +297,28 @@ void TestTaskDownload::noWorkingFolderGoesBackToCreated()
     QCOMPARE(task->currentStatus(), 0);
     QVERIFY(task->failed_reason().isNull());
     QVERIFY(!task->hasChanges());
+}
+
+void TestTaskDownload::stopAllKillsWhatDoesNotStop()
+{
+    const QString folder = useFolder("deaf");
+    QFile::remove(folder + "/yt-dlp");
+    FakeExecutable::write(
+        folder + "/yt-dlp",
+        "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
+        "while :; do sleep 0.1; done\n");
+    const auto task = newTask(m_site.url("deaf.mp4"));
+    QVERIFY(m_registry.start(task));
+    QTRY_COMPARE_WITH_TIMEOUT(task->progress(), 0.01f, 5000);
+    QElapsedTimer timer;
+    timer.start();
+    m_registry.stopAll(500);
+    QVERIFY(timer.elapsed() < 3000);
+    QVERIFY(!m_registry.isRunning(*task));
+    QTRY_VERIFY(processesMentioning(folder).isEmpty());
+    QCOMPARE(task->currentStatus(), 0);
+    QVERIFY(!store().hasChanges());
+    QVERIFY(!store().isClaimed(*task));
 }
 
 QTEST_GUILESS_MAIN(TestTaskDownload)
