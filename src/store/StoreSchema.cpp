@@ -49,6 +49,11 @@ bool StoreSchema::checkReadable(SqliteDatabase &database, int *version, QString 
         *reason = QStringLiteral("the file may not be written");
         return false;
     }
+    // user_version is any 32-bit number; only 0 (a new file) to the current one are ours.
+    if (*version < 0) {
+        *reason = QStringLiteral("not a task store (version %1)").arg(*version);
+        return false;
+    }
     if (*version > currentVersion) {
         *reason = QStringLiteral("written by a newer version (%1)").arg(*version);
         return false;

@@ -105,6 +105,8 @@ private slots:
         QTest::newRow("garbage bytes") << QString();
         QTest::newRow("newer version") << QStringLiteral(
             "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;");
+        QTest::newRow("negative version") << QStringLiteral(
+            "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = -1;");
         QTest::newRow("someone else's database")
             << QStringLiteral("CREATE TABLE notes (text TEXT);");
     }
