@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/ToolRunner.h"
+#include "platform/ToolRunner.h"
 #include "media/ToolchainInstaller.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #include "media/SystemToolLinker.h"
 
-#include "media/ToolRunner.h"
+#include "platform/ToolRunner.h"
 #include "media/ToolchainInstaller.h"
 #include "platform/Log.h"
 

@@ -1,7 +1,7 @@
 #include "media/ToolchainInstaller.h"
 
 #include "download/NSterminal.h"
-#include "media/ToolRunner.h"
+#include "platform/ToolRunner.h"
 #include "platform/Log.h"
 
 #include <QDir>

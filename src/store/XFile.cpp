@@ -3,8 +3,8 @@
 #include "media/NSTavoTools.h"
 #include "media/NSffprobe.h"
 #include "store/StoredSettings.h"
-#include "store/TextDecoding.h"
-#include "store/ThumbnailChooser.h"
+#include "platform/TextDecoding.h"
+#include "media/ThumbnailChooser.h"
 #include "store/XTask.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 // The files of a task: listing, recording, thumbnail, description, merge, move and deletion.
 #include "media/NSffmpeg.h"
 #include "platform/Log.h"
-#include "store/SafeFileMove.h"
+#include "platform/SafeFileMove.h"
 #include "store/StoredSettings.h"
-#include "store/TextDecoding.h"
-#include "store/ThumbnailChooser.h"
+#include "platform/TextDecoding.h"
+#include "media/ThumbnailChooser.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 

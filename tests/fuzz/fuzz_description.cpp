@@ -3,7 +3,7 @@
 // character, no byte order mark dropped); otherwise it is refused.
 #include "FuzzSupport.h"
 
-#include "store/TextDecoding.h"
+#include "platform/TextDecoding.h"
 
 #include <QByteArrayView>
 

@@ -30,7 +30,7 @@ public:
 };
 } // namespace
 
-class MediaEncoderTest : public QObject
+class TestMediaEncoder : public QObject
 {
     Q_OBJECT
 
@@ -58,7 +58,7 @@ private:
     Recorder m_recorder;
 };
 
-void MediaEncoderTest::initTestCase()
+void TestMediaEncoder::initTestCase()
 {
     m_tools = path("tools");
     QVERIFY(QDir().mkpath(m_tools));
@@ -67,7 +67,7 @@ void MediaEncoderTest::initTestCase()
     QVERIFY(MediaFactory::makeClip(path("long.mp4"), 20, "640x360"));
 }
 
-QString MediaEncoderTest::fakeFolder(const QString &body)
+QString TestMediaEncoder::fakeFolder(const QString &body)
 {
     const QString folder = path(QStringLiteral("fake-%1").arg(m_outputs));
     QDir().mkpath(folder);
@@ -75,7 +75,7 @@ QString MediaEncoderTest::fakeFolder(const QString &body)
     return folder;
 }
 
-bool MediaEncoderTest::start(const QString &folder, const QString &input)
+bool TestMediaEncoder::start(const QString &folder, const QString &input)
 {
     m_encoder = std::make_unique<NSffmpegConvert264>();
     m_recorder = Recorder();
@@ -86,7 +86,7 @@ bool MediaEncoderTest::start(const QString &folder, const QString &input)
     return started;
 }
 
-void MediaEncoderTest::encodesWithProgress()
+void TestMediaEncoder::encodesWithProgress()
 {
     QVERIFY(start(m_tools));
     // One job at a time: a second start would replace the running child unreported.
@@ -106,7 +106,7 @@ void MediaEncoderTest::encodesWithProgress()
     QVERIFY(QFileInfo(lastOutput()).size() > 0);
 }
 
-void MediaEncoderTest::endStatuses_data()
+void TestMediaEncoder::endStatuses_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("domain"); // empty: a failure other than the two fixed ones
@@ -123,7 +123,7 @@ void MediaEncoderTest::endStatuses_data()
         << "none";
 }
 
-void MediaEncoderTest::endStatuses()
+void TestMediaEncoder::endStatuses()
 {
     QFETCH(QString, body);
     QFETCH(QString, domain);
@@ -140,7 +140,7 @@ void MediaEncoderTest::endStatuses()
         QVERIFY(m_recorder.lastError.value().domain.startsWith("NSffmpegConvert264 ffmpeg "));
 }
 
-void MediaEncoderTest::launchFailureReachesLateDelegate()
+void TestMediaEncoder::launchFailureReachesLateDelegate()
 {
     const QString folder = path("not-executable");
     QDir().mkpath(folder);
@@ -153,7 +153,7 @@ void MediaEncoderTest::launchFailureReachesLateDelegate()
     QVERIFY(!m_recorder.lastError->detail.isEmpty());
 }
 
-void MediaEncoderTest::cancelRealEncodeKeepsPlayableFile()
+void TestMediaEncoder::cancelRealEncodeKeepsPlayableFile()
 {
     LogCapture log;
     QVERIFY(start(m_tools, "long.mp4"));
@@ -170,7 +170,7 @@ void MediaEncoderTest::cancelRealEncodeKeepsPlayableFile()
     QVERIFY(probe.readAllStandardOutput().trimmed().toDouble() > 0);
 }
 
-void MediaEncoderTest::cancelWinsOverAnyStatus_data()
+void TestMediaEncoder::cancelWinsOverAnyStatus_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<int>("interrupts");
@@ -180,7 +180,7 @@ void MediaEncoderTest::cancelWinsOverAnyStatus_data()
     QTest::newRow("deaf") << "trap '' INT\nwhile :; do sleep 0.2; done\n" << 3;
 }
 
-void MediaEncoderTest::cancelWinsOverAnyStatus()
+void TestMediaEncoder::cancelWinsOverAnyStatus()
 {
     QFETCH(QString, body);
     QFETCH(int, interrupts);
@@ -199,5 +199,5 @@ void MediaEncoderTest::cancelWinsOverAnyStatus()
     QCOMPARE(m_recorder.ends, 1);
 }
 
-QTEST_GUILESS_MAIN(MediaEncoderTest)
+QTEST_GUILESS_MAIN(TestMediaEncoder)
 #include "tst_media_encoder.moc"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class MediaFramesTest : public QObject
+class TestMediaFrames : public QObject
 {
     Q_OBJECT
 
@@ -35,7 +35,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void MediaFramesTest::initTestCase()
+void TestMediaFrames::initTestCase()
 {
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 10, "640x360"));
     QVERIFY(MediaSamples::blackStart(path("black-cut.mp4"), 10, false));
@@ -53,7 +53,7 @@ void MediaFramesTest::initTestCase()
     QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain text\n") > 0);
 }
 
-void MediaFramesTest::keyFrameAtOrBeforeTime()
+void TestMediaFrames::keyFrameAtOrBeforeTime()
 {
     QCOMPARE(VideoFrameSource(path("clip.mp4")).keyFrameAt(5.1).time.value, qint64(5000));
     QCOMPARE(frame("clip.mp4", 5100).size(), QSize(640, 360));
@@ -67,7 +67,7 @@ void MediaFramesTest::keyFrameAtOrBeforeTime()
     QVERIFY(frame("black-one-key.mp4", 3100).isNull());
 }
 
-void MediaFramesTest::timesCountFromContainerStart()
+void TestMediaFrames::timesCountFromContainerStart()
 {
     // MPEG-TS starts at 1.4 s; its first frame reads as 0. (Without an index a seek may land a
     // key frame later than asked, which the one-second rule then judges.)
@@ -76,7 +76,7 @@ void MediaFramesTest::timesCountFromContainerStart()
     QCOMPARE(first.time.wholeSeconds(), qint64(0));
 }
 
-void MediaFramesTest::rotationUpright()
+void TestMediaFrames::rotationUpright()
 {
     const QImage expected(path("rotated-by-ffmpeg.png"));
     const QImage image = frame("rotated.mp4", 500);
@@ -90,7 +90,7 @@ void MediaFramesTest::rotationUpright()
     QVERIFY(qRed(expected.pixel(90, 40)) != qRed(expected.pixel(90, 280)));
 }
 
-void MediaFramesTest::noVideoGivesNothing()
+void TestMediaFrames::noVideoGivesNothing()
 {
     LogCapture log;
     QVERIFY(frame("tone.m4a", 100).isNull());
@@ -100,7 +100,7 @@ void MediaFramesTest::noVideoGivesNothing()
     QVERIFY(frame("missing.mp4", 100).isNull());
 }
 
-void MediaFramesTest::durations()
+void TestMediaFrames::durations()
 {
     QCOMPARE(NSTavoTools::loadDurationBymacOSVideo(QUrl::fromLocalFile(path("clip.mp4"))), 10.0f);
     QCOMPARE(NSTavoTools::loadDurationBymacOSVideo(QUrl::fromLocalFile(path("tone.m4a"))), 3.0f);
@@ -111,7 +111,7 @@ void MediaFramesTest::durations()
     }
 }
 
-void MediaFramesTest::tooSimplePictures()
+void TestMediaFrames::tooSimplePictures()
 {
     // Two flat blocks (as a title card's background) against a natural picture, both as JPEG.
     QVERIFY(MediaSamples::ffmpeg({"-f", "lavfi", "-i",
@@ -125,7 +125,7 @@ void MediaFramesTest::tooSimplePictures()
 
 // Run with ZELVO_FRAME_REPEAT=1000 under LeakSanitizer: every FFmpeg object must be released
 // on every path (a frame, a frame too far, no video).
-void MediaFramesTest::repeatedReadsRelease()
+void TestMediaFrames::repeatedReadsRelease()
 {
     const int repeat = qMax(10, qEnvironmentVariableIntValue("ZELVO_FRAME_REPEAT"));
     LogCapture quiet;
@@ -136,5 +136,5 @@ void MediaFramesTest::repeatedReadsRelease()
     }
 }
 
-QTEST_GUILESS_MAIN(MediaFramesTest)
+QTEST_GUILESS_MAIN(TestMediaFrames)
 #include "tst_media_frames.moc"

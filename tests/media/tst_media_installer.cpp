@@ -30,7 +30,7 @@ const QString brewBody = "echo \"$@\" >> calls\ncase \"$1\" in\n"
                          "esac\n";
 } // namespace
 
-class MediaInstallerTest : public QObject
+class TestMediaInstaller : public QObject
 {
     Q_OBJECT
 
@@ -83,7 +83,7 @@ private:
     QString m_error;
 };
 
-void MediaInstallerTest::initTestCase()
+void TestMediaInstaller::initTestCase()
 {
     // The fakes work in the test's folder.
     QVERIFY(QDir::setCurrent(m_dir.path()));
@@ -104,7 +104,7 @@ void MediaInstallerTest::initTestCase()
     m_programs.downloadServer = m_server->url("").chopped(1);
 }
 
-void MediaInstallerTest::init()
+void TestMediaInstaller::init()
 {
     m_messages.clear();
     m_error.clear();
@@ -114,7 +114,7 @@ void MediaInstallerTest::init()
     NSffmpeg::setInstallerPrograms(m_programs);
 }
 
-void MediaInstallerTest::developerToolsAndHomebrew()
+void TestMediaInstaller::developerToolsAndHomebrew()
 {
     LogCapture log;
     QVERIFY(NSffmpeg::detectXcode_SelectandReturnError(&m_error, handler()));
@@ -139,7 +139,7 @@ void MediaInstallerTest::developerToolsAndHomebrew()
     QCOMPARE(m_messages.last(), QStringLiteral("detect xcode-select start."));
 }
 
-void MediaInstallerTest::libraries()
+void TestMediaInstaller::libraries()
 {
     touch("cellar/x264");
     touch("broken", "lame\n");
@@ -170,7 +170,7 @@ void MediaInstallerTest::libraries()
     QVERIFY(!m_error.isEmpty());
 }
 
-void MediaInstallerTest::wholeInstallation()
+void TestMediaInstaller::wholeInstallation()
 {
     const QString folder = freshFolder("work");
     touch("work/ffmpeg", "old ffmpeg");
@@ -186,7 +186,7 @@ void MediaInstallerTest::wholeInstallation()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
-void MediaInstallerTest::installationStops_data()
+void TestMediaInstaller::installationStops_data()
 {
     QTest::addColumn<QString>("marker");
     QTest::addColumn<QString>("server");
@@ -205,7 +205,7 @@ void MediaInstallerTest::installationStops_data()
                                    << "ffprobe install failed";
 }
 
-void MediaInstallerTest::installationStops()
+void TestMediaInstaller::installationStops()
 {
     QFETCH(QString, marker);
     QFETCH(QString, server);
@@ -224,7 +224,7 @@ void MediaInstallerTest::installationStops()
     QVERIFY(!QDir(folder).entryList(QDir::Files | QDir::Hidden).join(' ').contains(".download"));
 }
 
-void MediaInstallerTest::systemToolsLinked()
+void TestMediaInstaller::systemToolsLinked()
 {
     // The system's tools are links to versioned files; the working folder (~/bin) is on PATH
     // first and holds a stale ffprobe.
@@ -255,7 +255,7 @@ void MediaInstallerTest::systemToolsLinked()
     QVERIFY(linked);
 }
 
-void MediaInstallerTest::systemToolMissingOrBroken()
+void TestMediaInstaller::systemToolMissingOrBroken()
 {
     // Only the working folder on PATH: nothing to link to, and never a link to itself.
     const QString alone = freshFolder("alone");
@@ -276,5 +276,5 @@ void MediaInstallerTest::systemToolMissingOrBroken()
     QVERIFY(!m_messages.contains("All app have installed."));
 }
 
-QTEST_GUILESS_MAIN(MediaInstallerTest)
+QTEST_GUILESS_MAIN(TestMediaInstaller)
 #include "tst_media_installer.moc"

@@ -25,7 +25,7 @@ QImage stripes(int n)
 }
 } // namespace
 
-class MediaTextTest : public QObject
+class TestMediaText : public QObject
 {
     Q_OBJECT
 
@@ -41,7 +41,7 @@ private slots:
     void progressChunk();
 };
 
-void MediaTextTest::texts_data()
+void TestMediaText::texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -72,13 +72,13 @@ void MediaTextTest::texts_data()
                                   << "596523:14:7.00";
 }
 
-void MediaTextTest::texts()
+void TestMediaText::texts()
 {
     QFETCH(QString, text);
     QTEST(text, "expected");
 }
 
-void MediaTextTest::date()
+void TestMediaText::date()
 {
     const QDateTime evening(QDate(2024, 12, 6), QTime(19, 45, 12));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -91,7 +91,7 @@ void MediaTextTest::date()
     QLocale::setDefault(QLocale::c());
 }
 
-void MediaTextTest::colourDiversity()
+void TestMediaText::colourDiversity()
 {
     QVERIFY(NSTavoTools::isImageTooSimple(QImage()));
     QVERIFY(NSTavoTools::isImageTooSimple(stripes(49)));
@@ -109,7 +109,7 @@ void MediaTextTest::colourDiversity()
     QVERIFY(NSTavoTools::checkLowColorDiversity(clear));
 }
 
-void MediaTextTest::resizeAndAlert()
+void TestMediaText::resizeAndAlert()
 {
     QImage source(100, 50, QImage::Format_RGB32);
     source.fill(Qt::white);
@@ -129,7 +129,7 @@ void MediaTextTest::resizeAndAlert()
     QCOMPARE(shown, QStringList{"shown"});
 }
 
-void MediaTextTest::probeParse_data()
+void TestMediaText::probeParse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("description"); // empty: no answer
@@ -148,14 +148,14 @@ void MediaTextTest::probeParse_data()
                                 << "";
 }
 
-void MediaTextTest::probeParse()
+void TestMediaText::probeParse()
 {
     QFETCH(QString, text);
     const std::optional<NSMediaInfo> info = NSffprobe::parseVideoEncodeName(text);
     QTEST(info ? info->description() : QString(), "description");
 }
 
-void MediaTextTest::progressChunk_data()
+void TestMediaText::progressChunk_data()
 {
     QTest::addColumn<QString>("chunk");
     QTest::addColumn<float>("seconds"); // negative: no report
@@ -169,12 +169,12 @@ void MediaTextTest::progressChunk_data()
     QTest::newRow("out of range") << "a time=99999999999:00:00.00 b" << -1.0f;
 }
 
-void MediaTextTest::progressChunk()
+void TestMediaText::progressChunk()
 {
     QFETCH(QString, chunk);
     QFETCH(float, seconds);
     QCOMPARE(NSffmpegConvert264::progressFromChunk(chunk).value_or(-1.0f), seconds);
 }
 
-QTEST_GUILESS_MAIN(MediaTextTest)
+QTEST_GUILESS_MAIN(TestMediaText)
 #include "tst_media_text.moc"

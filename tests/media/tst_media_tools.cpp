@@ -26,7 +26,7 @@ const QString diskFull = lastArgument + "head -c 5000 \"$2\" > \"$last\"\n"
                                         "echo 'No space left on device' >&2\nexit 1\n";
 } // namespace
 
-class MediaToolsTest : public QObject
+class TestMediaTools : public QObject
 {
     Q_OBJECT
 
@@ -56,7 +56,7 @@ private:
     int m_fakes = 0;
 };
 
-void MediaToolsTest::initTestCase()
+void TestMediaTools::initTestCase()
 {
     m_tools = path("tools");
     QVERIFY(QDir().mkpath(m_tools));
@@ -79,7 +79,7 @@ void MediaToolsTest::initTestCase()
                                  "-force_key_frames", "0,8.3"}));
 }
 
-QString MediaToolsTest::fakeFolder(const QString &tool, const QString &body)
+QString TestMediaTools::fakeFolder(const QString &tool, const QString &body)
 {
     const QString folder = path(QStringLiteral("fake-%1").arg(++m_fakes));
     QDir().mkpath(folder);
@@ -89,20 +89,20 @@ QString MediaToolsTest::fakeFolder(const QString &tool, const QString &body)
     return folder;
 }
 
-QString MediaToolsTest::recordingFfmpeg(const QString &body)
+QString TestMediaTools::recordingFfmpeg(const QString &body)
 {
     return fakeFolder(
         "ffmpeg", QStringLiteral("printf '%s\\n' \"$@\" > '%1'\n").arg(path("arguments")) + body);
 }
 
-QStringList MediaToolsTest::recordedArguments() const
+QStringList TestMediaTools::recordedArguments() const
 {
     QFile file(path("arguments"));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
-void MediaToolsTest::probeRealFiles()
+void TestMediaTools::probeRealFiles()
 {
     const auto info = NSffprobe::videoEncodeNameFileURL(url("clip.mp4"), m_tools);
     QCOMPARE(info ? info->description() : QString(), "640 x 360    h264  00:00:10 25.00 fps");
@@ -117,7 +117,7 @@ void MediaToolsTest::probeRealFiles()
     QVERIFY(NSffprobe::detailMediaFileURL(fancy, m_tools).contains("Metadata:"));
 }
 
-void MediaToolsTest::probeFailures()
+void TestMediaTools::probeFailures()
 {
     LogCapture log;
     const QString nowhere = path("no-such-folder");
@@ -141,7 +141,7 @@ void MediaToolsTest::probeFailures()
     QCOMPARE(NSffprobe::durationMediaFileURL(url("clip.mp4"), refusing), 0.0f);
 }
 
-void MediaToolsTest::version()
+void TestMediaTools::version()
 {
     QVERIFY(NSffmpeg::ffmpegInfomationAtPath(m_tools).startsWith("ffmpeg version"));
     const QString chatty =
@@ -152,7 +152,7 @@ void MediaToolsTest::version()
     QVERIFY(log.lines().value(0).startsWith("ffmpegInfomationAtPath error "));
 }
 
-void MediaToolsTest::merge()
+void TestMediaTools::merge()
 {
     const QList<QUrl> inputs = {url("merge/a.mp4"), url("merge/a.m4a")};
     QCOMPARE(NSffmpeg::mergeFiles(inputs, m_tools + "/ffmpeg"), path("merge/a_1.mp4"));
@@ -173,7 +173,7 @@ void MediaToolsTest::merge()
     QVERIFY(log.contains("Error log:No space left on device\n"));
 }
 
-void MediaToolsTest::cutChecks()
+void TestMediaTools::cutChecks()
 {
     // Never over an existing file, never a span under a second.
     LogCapture log;
@@ -186,7 +186,7 @@ void MediaToolsTest::cutChecks()
     QVERIFY(!QFile::exists(path("short.mp4")));
 }
 
-void MediaToolsTest::cutArguments()
+void TestMediaTools::cutArguments()
 {
     // The fake copies its input to the output so that the result passes the checks.
     const QString folder = recordingFfmpeg(lastArgument + "cp \"$2\" \"$last\"\n");
@@ -197,7 +197,7 @@ void MediaToolsTest::cutArguments()
                                                "-t", "00:01:40.25", "-c", "copy", output}));
 }
 
-void MediaToolsTest::cuts_data()
+void TestMediaTools::cuts_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("folder");
@@ -210,7 +210,7 @@ void MediaToolsTest::cuts_data()
     QTest::newRow("no key frame in span") << "far-keys.mp4" << m_tools << false;
 }
 
-void MediaToolsTest::cuts()
+void TestMediaTools::cuts()
 {
     QFETCH(QString, input);
     QFETCH(QString, folder);
@@ -226,7 +226,7 @@ void MediaToolsTest::cuts()
     }
 }
 
-void MediaToolsTest::frame()
+void TestMediaTools::frame()
 {
     const QString image = path("frame 帧.jpg");
     QVERIFY(
@@ -246,5 +246,5 @@ void MediaToolsTest::frame()
     QVERIFY(log.contains("loadThumbnailInfo Result:one frame\n"));
 }
 
-QTEST_GUILESS_MAIN(MediaToolsTest)
+QTEST_GUILESS_MAIN(TestMediaTools)
 #include "tst_media_tools.moc"

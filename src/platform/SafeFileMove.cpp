@@ -1,4 +1,4 @@
-#include "store/SafeFileMove.h"
+#include "platform/SafeFileMove.h"
 
 #include <QDir>
 #include <QFile>

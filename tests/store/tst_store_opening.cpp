@@ -225,4 +225,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestStoreOpening)
-#include "TestStoreOpening.moc"
+#include "tst_store_opening.moc"

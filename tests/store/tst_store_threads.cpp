@@ -227,4 +227,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestStoreThreads)
-#include "TestStoreThreads.moc"
+#include "tst_store_threads.moc"

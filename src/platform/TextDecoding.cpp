@@ -1,4 +1,4 @@
-#include "store/TextDecoding.h"
+#include "platform/TextDecoding.h"
 
 #include <QStringDecoder>
 

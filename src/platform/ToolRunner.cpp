@@ -1,4 +1,4 @@
-#include "media/ToolRunner.h"
+#include "platform/ToolRunner.h"
 
 #include "download/NSterminal.h"
 

@@ -122,4 +122,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestStoredSettings)
-#include "TestStoredSettings.moc"
+#include "tst_stored_settings.moc"

@@ -368,4 +368,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestStoreRecords)
-#include "TestStoreRecords.moc"
+#include "tst_store_records.moc"

@@ -1,4 +1,4 @@
-#include "store/ThumbnailChooser.h"
+#include "media/ThumbnailChooser.h"
 
 #include "media/NSTavoTools.h"
 #include "media/NSffmpeg.h"
