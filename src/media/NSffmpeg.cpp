@@ -11,6 +11,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -59,23 +61,33 @@ bool NSffmpeg::hasVideoStream(const QString &path, const QString &ffprobeFolder)
     return NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(path), ffprobeFolder).has_value();
 }
 
-// ffmpeg can fail and still leave a file: empty, truncated, or (a copy-cut with no key frame in
-// the span) without its video. Such a result must not pass for the merge or the cut, whose
-// callers then delete the source. Null when the output is sound.
 QString NSffmpeg::faultInOutput(const ToolRunner::Outcome &outcome, const QList<QUrl> &inputs,
-                                const QString &output, const QString &ffprobeFolder)
+                                const QString &output, const QString &ffprobeFolder,
+                                const QString &videoCodec)
 {
     if (!exists(output)) return QStringLiteral("no output file");
     if (outcome.crashed || outcome.exitCode != 0)
         return QStringLiteral("ffmpeg exited with status %1").arg(outcome.exitCode);
     if (QFileInfo(output).size() == 0) return QStringLiteral("the output is empty");
-    for (const QUrl &input : inputs) {
-        if (hasVideoStream(input.toLocalFile(), ffprobeFolder))
-            return hasVideoStream(output, ffprobeFolder)
-                       ? QString()
-                       : QStringLiteral("the output has no video");
-    }
+    const bool inputHasVideo = std::any_of(inputs.begin(), inputs.end(), [&](const QUrl &input) {
+        return hasVideoStream(input.toLocalFile(), ffprobeFolder);
+    });
+    if (!inputHasVideo && videoCodec.isEmpty()) return {};
+    const std::optional<NSMediaInfo> info =
+        NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(output), ffprobeFolder);
+    if (!info) return QStringLiteral("the output has no video");
+    if (videoCodec.isEmpty()) return {};
+    if (info->videoEncodeName() != videoCodec)
+        return QStringLiteral("the output's video is %1, not %2")
+            .arg(info->videoEncodeName(), videoCodec);
+    if (!(info->duration() > 0)) return QStringLiteral("the output lasts no time");
     return {};
+}
+
+QString NSffmpeg::faultInReencode(const ToolRunner::Outcome &outcome, const QString &output,
+                                  const QString &ffprobeFolder)
+{
+    return faultInOutput(outcome, {}, output, ffprobeFolder, QStringLiteral("h264"));
 }
 
 QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath)

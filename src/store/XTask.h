@@ -120,6 +120,10 @@ public:
     QByteArray firstVideoFileThumbnail() const;
     QString tryDescriptionFromSource();
     QString mergeFilesByffmpeg(const QList<QUrl> &files) const;
+    // Merges the task's files (two or more) into one MP4 beside the first, records it in place
+    // of the inputs, saves, and only then deletes the inputs' files, except one that another
+    // task also names. The merged path, or null with the task and its files as they were.
+    QString mergeLocalFiles();
 
 private:
     XTask();
@@ -129,6 +133,7 @@ private:
     void forgetDeletedFiles(const QStringList &deleted);
     bool completeIfStillDownloading();
     bool moveEntry(const FileEntry &entry, const QString &folder, QStringList &legacyPaths);
+    void removeUnlessNamedElsewhere(XCoreDataManagement &store, const QString &path) const;
 
     std::atomic<float> m_progress{0};
     std::atomic<quint64> m_speed{0};

@@ -1,10 +1,10 @@
 // The files of a task: listing, recording, thumbnail, description, merge, move and deletion.
 #include "media/NSffmpeg.h"
+#include "media/ThumbnailChooser.h"
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
-#include "store/StoredSettings.h"
 #include "platform/TextDecoding.h"
-#include "media/ThumbnailChooser.h"
+#include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 
@@ -70,20 +70,8 @@ void XTask::removeLocationFiles()
 void XTask::removeLocationFiles(XCoreDataManagement &store)
 {
     const auto self = std::static_pointer_cast<XTask>(shared_from_this());
-    for (const auto &file : store.filesForTask(self)) {
-        const QString path = file->localFile();
-        if (path.isEmpty() || !QFileInfo::exists(path)) continue;
-        // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
-        if (store.isPathNamedElsewhere(path, *this)) {
-            Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
-            continue;
-        }
-        QFile media(path);
-        if (!media.remove()) {
-            Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
-            Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
-        }
-    }
+    for (const auto &file : store.filesForTask(self))
+        removeUnlessNamedElsewhere(store, file->localFile());
 }
 
 bool XTask::fileUnderPath(const QString &text) const
@@ -183,4 +171,45 @@ QString XTask::mergeFilesByffmpeg(const QList<QUrl> &files) const
 {
     if (files.size() < 2) return {};
     return NSffmpeg::mergeFiles(files, StoredSettings::ffmpegURL().toLocalFile());
+}
+
+QString XTask::mergeLocalFiles()
+{
+    const QList<FileEntry> inputs = loadLocalFiles();
+    QList<QUrl> urls;
+    for (const FileEntry &entry : inputs)
+        urls.append(QUrl::fromLocalFile(entry.path));
+    // Null unless ffmpeg exited 0 and left a sound file (the judge removes any other).
+    const QString merged = mergeFilesByffmpeg(urls);
+    if (merged.isNull()) return {};
+    auto &store = XCoreDataManagement::shared();
+    for (const FileEntry &entry : inputs) {
+        if (entry.record) store.deleteFile(entry.record);
+    }
+    if (!localFile().isEmpty()) setLocalFile(QString());
+    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
+    if (const auto file = store.createFile(QUrl::fromLocalFile(merged))) file->setTask(self);
+    // The inputs go only once no saved record names them any more.
+    if (!save()) {
+        Log::line(QStringLiteral("mergeLocalFiles keeps its inputs: the task was not saved."));
+        return merged;
+    }
+    for (const FileEntry &entry : inputs)
+        removeUnlessNamedElsewhere(store, entry.path);
+    return merged;
+}
+
+void XTask::removeUnlessNamedElsewhere(XCoreDataManagement &store, const QString &path) const
+{
+    if (path.isEmpty() || !QFileInfo::exists(path)) return;
+    // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
+    if (store.isPathNamedElsewhere(path, *this)) {
+        Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
+        return;
+    }
+    QFile media(path);
+    if (!media.remove()) {
+        Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
+        Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
+    }
 }
