@@ -149,7 +149,7 @@ ExactTimes exactInProcess(VideoFrameSource &source, const QList<double> &times,
         const double exact = elapsedMs(timer);
         result.exact << exact;
         result.firstPicture << (first < 0 ? exact : first);
-        const QImage reference(QDir(folder).filePath(QStringLiteral("ref-%1.png").arg(t)));
+        const QImage reference(QDir(folder).filePath(QStringLiteral("ref-%1.jpg").arg(t)));
         result.worstDifference =
             std::max(result.worstDifference, meanPixelDifference(frame.image, reference));
     }
@@ -161,12 +161,12 @@ QList<double> exactByCommandLine(const QString &clip, const QList<double> &times
 {
     QList<double> spent;
     for (double t : times) {
-        const QString out = QDir(folder).filePath(QStringLiteral("ref-%1.png").arg(t));
+        const QString out = QDir(folder).filePath(QStringLiteral("ref-%1.jpg").arg(t));
         QFile::remove(out);
         QElapsedTimer timer;
         timer.start();
         QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-ss", QString::number(t), "-i",
-                                     clip, "-frames:v", "1", out});
+                                     clip, "-frames:v", "1", "-q:v", "2", out});
         spent << elapsedMs(timer);
     }
     return spent;

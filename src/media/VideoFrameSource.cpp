@@ -184,6 +184,7 @@ bool VideoFrameSource::feed(bool stopAfterKeyFrame)
             av_packet_unref(packet.get());
             continue;
         }
+        if (!stopAfterKeyFrame) m_decoder->skip_frame = AVDiscard(discardFor(packet.get()));
         avcodec_send_packet(m_decoder.get(), packet.get());
         if (stopAfterKeyFrame && (packet->flags & AV_PKT_FLAG_KEY)) {
             m_draining = true;
@@ -191,6 +192,14 @@ bool VideoFrameSource::feed(bool stopAfterKeyFrame)
         }
         return true;
     }
+}
+
+// On the way to an exact frame, a frame before it that no other frame refers to is never
+// shown: it is not decoded (about half of x264's frames).
+int VideoFrameSource::discardFor(const AVPacket *packet) const
+{
+    const bool before = packet->pts != AV_NOPTS_VALUE && packet->pts < m_exactTarget;
+    return before ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
 }
 
 bool VideoFrameSource::decode(AVFrame *frame, bool stopAfterKeyFrame)
@@ -260,7 +269,7 @@ VideoFrameSource::Frame VideoFrameSource::frameAt(double seconds, const FrameHan
     // After a key-frame read the decoder skips and has drained: it starts again from a seek.
     const bool fromKeyFrame = !continuesForwardTo(target);
     if (fromKeyFrame && !seek(target)) return {};
-    m_decoder->skip_frame = AVDISCARD_DEFAULT;
+    m_exactTarget = target;
     std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
     if (!frame) {
         fail(QStringLiteral("Out of memory"));

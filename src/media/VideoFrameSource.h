@@ -11,6 +11,7 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVPacket;
 struct AVStream;
 
 // Frames and durations of one file read in process with libavformat/libavcodec, standing in
@@ -62,6 +63,7 @@ private:
     bool continuesForwardTo(qint64 target) const;
     bool decode(AVFrame *frame, bool stopAfterKeyFrame);
     bool feed(bool stopAfterKeyFrame);
+    int discardFor(const AVPacket *packet) const;
     Frame picture(const AVFrame *frame);
     QImage toImage(const AVFrame *frame) const;
     QImage upright(const QImage &image) const;
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<AVCodecContext, CodecFreer> m_decoder;
     AVStream *m_stream = nullptr;
     bool m_draining = false;
+    qint64 m_exactTarget = 0; // the stream time frameAt decodes towards
     // The stream time of the last frame frameAt gave, while the decoder still stands right
     // after it; none after a seek, a key-frame read or the end.
     qint64 m_position;
