@@ -67,7 +67,8 @@ QString NSffmpeg::faultInOutput(const ToolRunner::Outcome &outcome, const QList<
                                 const QString &videoCodec)
 {
     if (!exists(output)) return QStringLiteral("no output file");
-    if (outcome.crashed || outcome.exitCode != 0)
+    if (outcome.timedOut || outcome.cancelled) return QStringLiteral("ffmpeg was stopped");
+    if (!outcome.exitedCleanly())
         return QStringLiteral("ffmpeg exited with status %1").arg(outcome.exitCode);
     if (QFileInfo(output).size() == 0) return QStringLiteral("the output is empty");
     const bool inputHasVideo = std::any_of(inputs.begin(), inputs.end(), [&](const QUrl &input) {

@@ -10,6 +10,7 @@ JobRunner::JobRunner(int threads, QObject *parent) : QObject(parent)
 JobRunner::~JobRunner()
 {
     m_pool.clear();
+    m_cancellation.cancel();
     m_pool.waitForDone();
 }
 
@@ -35,7 +36,11 @@ void JobRunner::post(const QString &kind, Job job)
     // The pool threads may use this: the destructor waits for them before anything goes.
     m_pool.start([this, kind, ticket, job = std::move(job)] {
         if (!isLatest(kind, ticket)) return; // superseded while queued
-        Delivery deliver = job();
+        Delivery deliver;
+        {
+            ToolCancellation::Scope tools(m_cancellation);
+            deliver = job();
+        }
         // Queued to this object: dropped with it when the runner is gone first.
         QMetaObject::invokeMethod(
             this,

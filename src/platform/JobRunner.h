@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ToolCancellation.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -14,14 +16,15 @@
 // Runs work off the main thread on a pool of its own and hands each result to a function on
 // the thread that owns the runner (the main thread), so a widget never waits on a tool. For
 // previews, the latest request of a kind wins: an older request of that kind that has not
-// started never runs, and a result of an older one is never delivered.
+// started never runs, and a result of an older one is never delivered. The outside tools a job
+// runs are killed when the runner goes, so quit never waits on a hung ffmpeg.
 class JobRunner : public QObject
 {
     Q_OBJECT
 public:
     explicit JobRunner(int threads = QThread::idealThreadCount(), QObject *parent = nullptr);
-    // Drops the jobs not yet started and waits for the running ones; nothing is delivered
-    // afterwards.
+    // Drops the jobs not yet started, ends the tools the running ones wait on (ToolRunner) and
+    // waits for them; nothing is delivered afterwards.
     ~JobRunner() override;
 
     // work() runs on a pool thread; done(result) then runs on the runner's thread.
@@ -58,6 +61,7 @@ private:
     void post(const QString &kind, Job job);
     bool isLatest(const QString &kind, quint64 ticket) const;
 
+    ToolCancellation m_cancellation;
     QThreadPool m_pool;
     mutable std::mutex m_mutex;
     QHash<QString, quint64> m_latest; // the ticket of the newest request of each kind

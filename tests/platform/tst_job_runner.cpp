@@ -1,7 +1,9 @@
 // The job runner: results on the owner's thread, the latest preview wins, joined at quit.
 #include "platform/JobRunner.h"
+#include "platform/ToolRunner.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSemaphore>
 #include <QTest>
 
@@ -132,6 +134,26 @@ private slots:
             [] {});
         QVERIFY(runner.waitForDone(5000));
         QCOMPARE(queuedRan.load(), 1);
+    }
+
+    void quitEndsTheToolsOfRunningJobs()
+    {
+        std::atomic<bool> cancelled{false};
+        QElapsedTimer quitting;
+        {
+            JobRunner runner(1);
+            QSemaphore started;
+            runner.run(
+                [&] {
+                    started.release();
+                    cancelled = ToolRunner::run("/bin/sleep", {"30"}).cancelled;
+                },
+                [] {});
+            QVERIFY(started.tryAcquire(1, 5000));
+            quitting.start();
+        }
+        QVERIFY(quitting.elapsed() < 5000);
+        QVERIFY(cancelled);
     }
 };
 
