@@ -12,6 +12,7 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <climits>
 
 namespace
 {
@@ -55,6 +56,16 @@ QString NSffmpeg::freeMergeName(const QString &firstInput)
     for (long n = 1; exists(candidate); ++n)
         candidate = folder.filePath(base + QString::asprintf("_%ld", n) + QStringLiteral(".mp4"));
     return candidate;
+}
+
+// A merge or cut copies the video and at most re-encodes the audio: far faster than a second a
+// megabyte, so only a hung ffmpeg meets this limit.
+int NSffmpeg::copyTimeLimitMs(const QList<QUrl> &inputs)
+{
+    qint64 megabytes = 0;
+    for (const QUrl &input : inputs)
+        megabytes += QFileInfo(input.toLocalFile()).size() / (1024 * 1024);
+    return int(std::min<qint64>(60'000 + megabytes * 1000, INT_MAX));
 }
 
 bool NSffmpeg::hasVideoStream(const QString &path, const QString &ffprobeFolder)
@@ -110,7 +121,8 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
               << "experimental"
               << "-shortest" << output;
 
-    const ToolRunner::Outcome outcome = ToolRunner::run(ffmpegPath, arguments);
+    const ToolRunner::Outcome outcome =
+        ToolRunner::run(ffmpegPath, arguments, {copyTimeLimitMs(files), {}});
     if (!outcome.started) {
         Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
         Log::line(QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
@@ -167,7 +179,8 @@ bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSec
         "-c",      "copy",
         outputPath};
     const ToolRunner::Outcome outcome =
-        ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments);
+        ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments,
+                        {copyTimeLimitMs({input}), {}});
     if (!outcome.started) {
         Log::line(QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
         return false;

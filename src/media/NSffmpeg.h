@@ -54,6 +54,7 @@ public:
 
 private:
     static QString freeMergeName(const QString &firstInput);
+    static int copyTimeLimitMs(const QList<QUrl> &inputs);
     static bool hasVideoStream(const QString &path, const QString &ffprobeFolder);
     static bool refuseCut(const QUrl &input, const QUrl &output, float startSecond,
                           float durationSecond, const QString &ffmpegFolder);
