@@ -8,6 +8,7 @@
 #include "media/NSffmpeg.h"
 #include "media/ThumbnailChooser.h"
 #include "media/VideoFrameSource.h"
+#include "support/ImageDifference.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,23 +61,6 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values[values.size() / 2];
 }
 
-double meanPixelDifference(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size() || a.isNull()) return 255;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    qint64 sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
-        const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
-        for (int column = 0; column < x.width(); ++column)
-            sum += qAbs(qRed(p[column]) - qRed(q[column])) +
-                   qAbs(qGreen(p[column]) - qGreen(q[column])) +
-                   qAbs(qBlue(p[column]) - qBlue(q[column]));
-    }
-    return double(sum) / (3.0 * x.width() * x.height());
-}
-
 // The thumbnail's frame by the command line, as the fall-back of the choice runs it.
 QByteArray frameByFfmpeg(const QString &folder, const QUrl &video, qint64 milliseconds)
 {
@@ -127,7 +111,7 @@ void benchThumbnailChoice(const QString &folder)
                 "(%d tries), ratio %.2f; chosen frames differ by %.2f per channel (of 255)\n",
                 inProcessMs, inProcess.tries, commandLineMs, commandLine.tries,
                 inProcessMs / commandLineMs,
-                meanPixelDifference(inProcess.image, commandLine.image));
+                meanChannelDifference(inProcess.image, commandLine.image));
 }
 
 struct ExactTimes {
@@ -151,7 +135,7 @@ ExactTimes exactInProcess(VideoFrameSource &source, const QList<double> &times,
         result.firstPicture << (first < 0 ? exact : first);
         const QImage reference(QDir(folder).filePath(QStringLiteral("ref-%1.jpg").arg(t)));
         result.worstDifference =
-            std::max(result.worstDifference, meanPixelDifference(frame.image, reference));
+            std::max(result.worstDifference, meanChannelDifference(frame.image, reference));
     }
     return result;
 }

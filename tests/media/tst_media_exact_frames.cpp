@@ -2,6 +2,7 @@
 // whose key frames are 10 s apart, asked in an order that goes forward, back and past a key.
 #include "MediaSamples.h"
 #include "media/VideoFrameSource.h"
+#include "support/ImageDifference.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -9,26 +10,6 @@
 
 #include <cmath>
 #include <memory>
-
-namespace
-{
-double meanDifference(const QImage &a, const QImage &b)
-{
-    if (a.isNull() || a.size() != b.size()) return 255;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    qint64 sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
-        const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
-        for (int column = 0; column < x.width(); ++column)
-            sum += qAbs(qRed(p[column]) - qRed(q[column])) +
-                   qAbs(qGreen(p[column]) - qGreen(q[column])) +
-                   qAbs(qBlue(p[column]) - qBlue(q[column]));
-    }
-    return double(sum) / (3.0 * x.width() * x.height());
-}
-} // namespace
 
 class TestMediaExactFrames : public QObject
 {
@@ -75,11 +56,11 @@ private slots:
             seconds, [&](const VideoFrameSource::Frame &first) { firstMs = first.time.value; });
         QCOMPARE(frame.time.value, frameMs);
         QCOMPARE(firstMs.value_or(frameMs), keyMs == frameMs ? frameMs : keyMs);
-        QVERIFY2(meanDifference(frame.image, expected) < 2.0,
-                 qPrintable(QString::number(meanDifference(frame.image, expected))));
+        QVERIFY2(meanChannelDifference(frame.image, expected) < 2.0,
+                 qPrintable(QString::number(meanChannelDifference(frame.image, expected))));
         // The key frame itself would not pass for it (the comparison can tell frames apart).
         if (keyMs != frameMs)
-            QVERIFY(meanDifference(fresh.keyFrameAt(seconds).image, expected) > 4.0);
+            QVERIFY(meanChannelDifference(fresh.keyFrameAt(seconds).image, expected) > 4.0);
 
         // The kept-open source, asked in the rows' order, gives the same frame.
         const VideoFrameSource::Frame again = m_shared->frameAt(seconds);
