@@ -160,7 +160,7 @@ private slots:
         FuzzSeeds::recordFile(temporary.path(), QStringLiteral("store_open"));
         auto store = temporary.open();
         QVERIFY(store->isOpen());
-        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 4);
         const auto tasks = store->existHistorys();
         QCOMPARE(tasks.size(), 2);
         QCOMPARE(tasks.at(0)->url(), QStringLiteral("https://old/2"));
