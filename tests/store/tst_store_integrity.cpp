@@ -3,6 +3,7 @@
 // removal that leaves no download pieces, and a history that may not be written.
 #include "TemporaryStore.h"
 
+#include "store/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -45,42 +47,59 @@ class TestStoreIntegrity : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateHome(); }
 
-    // Processes released together on one URL: the check and the insert are one step.
+    // Processes released together on one URL: the check and the insert are one step. In the
+    // second round another writer creates the task while they have already looked and found
+    // nothing, and commits only once they wait to write.
+    void oneTaskPerURLAcrossProcesses_data()
+    {
+        QTest::addColumn<bool>("writerAhead");
+        QTest::newRow("racing each other") << false;
+        QTest::newRow("a writer ahead of them") << true;
+    }
+
     void oneTaskPerURLAcrossProcesses()
     {
+        QFETCH(bool, writerAhead);
         TemporaryStore temporary;
         temporary.open(); // the file exists before the children race to open it
+        const QString url = QStringLiteral("https://v.example/a");
         constexpr int children = 6;
-        for (const QString &url : {QStringLiteral("https://v.example/a"),
-                                  QStringLiteral("https://v.example/b"),
-                                  QStringLiteral("https://v.example/c")}) {
-            std::vector<std::unique_ptr<QProcess>> racers;
-            for (int i = 0; i < children; ++i) {
-                racers.push_back(std::make_unique<QProcess>());
-                racers.back()->start(QStringLiteral(STORE_CHILD),
-                                     {QStringLiteral("create-unique"), temporary.path(), url});
-            }
-            for (const auto &racer : racers) {
-                QVERIFY(racer->waitForReadyRead(20000));
-                QCOMPARE(racer->readLine().trimmed(), QByteArray("ready"));
-            }
-            for (const auto &racer : racers)
-                racer->write("go\n");
-            QStringList answers;
-            for (const auto &racer : racers) {
-                QVERIFY(racer->waitForFinished(20000));
-                QCOMPARE(racer->exitCode(), 0);
-                answers << QString::fromUtf8(racer->readAll().trimmed());
-            }
-            const QStringList created = answers.filter(QStringLiteral("created "));
-            QCOMPARE(created.size(), 1);
-            const QString id = created.first().section(QLatin1Char(' '), 1);
-            QCOMPARE(answers.count(QStringLiteral("known ") + id), children - 1);
-            QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XTask WHERE url = '%1'")
-                                         .arg(url))
-                         .toInt(),
-                     1);
+        std::vector<std::unique_ptr<QProcess>> racers;
+        for (int i = 0; i < children; ++i) {
+            racers.push_back(std::make_unique<QProcess>());
+            racers.back()->start(QStringLiteral(STORE_CHILD),
+                                 {QStringLiteral("create-unique"), temporary.path(), url});
         }
+        for (const auto &racer : racers) {
+            QVERIFY(racer->waitForReadyRead(20000));
+            QCOMPARE(racer->readLine().trimmed(), QByteArray("ready"));
+        }
+        SqliteDatabase writer;
+        QVERIFY(writer.open(temporary.path(), false));
+        if (writerAhead)
+            QVERIFY(writer.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO XTask (id, url) "
+                                               "VALUES (100, '%1')")
+                                    .arg(url)));
+        for (const auto &racer : racers)
+            racer->write("go\n");
+        for (const auto &racer : racers)
+            QVERIFY(racer->waitForBytesWritten(5000));
+        if (writerAhead) {
+            QThread::msleep(700);
+            QVERIFY(writer.exec(QStringLiteral("COMMIT")));
+        }
+        QStringList answers;
+        for (const auto &racer : racers) {
+            QVERIFY(racer->waitForFinished(20000));
+            QCOMPARE(racer->exitCode(), 0);
+            answers << QString::fromUtf8(racer->readAll().trimmed());
+        }
+        const QStringList created = answers.filter(QStringLiteral("created "));
+        QCOMPARE(created.size(), writerAhead ? 0 : 1);
+        const QString id =
+            writerAhead ? QStringLiteral("100") : created.first().section(QLatin1Char(' '), 1);
+        QCOMPARE(answers.count(QStringLiteral("known ") + id), children - created.size());
+        QCOMPARE(temporary.query(QStringLiteral("SELECT count(*) FROM XTask")).toInt(), 1);
     }
 
     // The stored URL, a URL asked for, and whether they are one video.
