@@ -85,7 +85,8 @@ std::optional<int> CliDownloadCommand::refuseURL(const QString &url)
 
 int CliDownloadCommand::refuseKnownURL(const QString &url, const XTask &known)
 {
-    CliOutput::err(QStringLiteral("已经存在: %1 已经下载过了. (task %2)").arg(url).arg(known.rowId()));
+    CliOutput::err(
+        QStringLiteral("已经存在: %1 已经下载过了. (task %2)").arg(url).arg(known.rowId()));
     return CliTaskRun::UsageError;
 }
 

@@ -72,7 +72,8 @@ QString CliHistoryCommand::statusWord(qint64 status)
 
 QStringList CliHistoryCommand::listRow(const XTask &task, const QString &filePath)
 {
-    const QString fileName = filePath.isEmpty() ? QStringLiteral("-") : QFileInfo(filePath).fileName();
+    const QString fileName =
+        filePath.isEmpty() ? QStringLiteral("-") : QFileInfo(filePath).fileName();
     return {QString::number(task.rowId()), statusWord(task.currentStatus()),
             dateText(task.createDate()),   CliOutput::oneLine(task.url()),
             CliOutput::oneLine(fileName),  CliOutput::oneLine(task.note())};

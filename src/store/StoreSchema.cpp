@@ -75,8 +75,8 @@ std::unique_ptr<SqliteDatabase> StoreSchema::openReadOnly(const QString &path, Q
     }
     // With its log files present SQLite reads through them (they stay as they were);
     // without, it must not create them.
-    const bool logged =
-        QFileInfo::exists(path + QStringLiteral("-wal")) || QFileInfo::exists(path + QStringLiteral("-shm"));
+    const bool logged = QFileInfo::exists(path + QStringLiteral("-wal")) ||
+                        QFileInfo::exists(path + QStringLiteral("-shm"));
     auto database = std::make_unique<SqliteDatabase>();
     if (!database->openReadOnly(path, !logged)) {
         *reason = database->errorMessage();

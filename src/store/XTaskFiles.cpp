@@ -1,11 +1,11 @@
 // The files of a task: listing, recording, thumbnail, description, merge, move and deletion.
 #include "media/NSffmpeg.h"
-#include "platform/Log.h"
-#include "store/PartialPieces.h"
-#include "platform/SafeFileMove.h"
-#include "store/StoredSettings.h"
-#include "platform/TextDecoding.h"
 #include "media/ThumbnailChooser.h"
+#include "platform/Log.h"
+#include "platform/SafeFileMove.h"
+#include "platform/TextDecoding.h"
+#include "store/PartialPieces.h"
+#include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 

@@ -1,7 +1,7 @@
 // zelvo-cli's history commands where a person's setup is unusual: a history that may not be
 // written, an output that cannot be written, long URLs, odd names, a paused download removed.
-#include "support/DownloadFixture.h"
 #include "store/XCoreDataManagement.h"
+#include "support/DownloadFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,7 +128,8 @@ private slots:
         process.start();
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(process.readAllStandardOutput(), QByteArray("320 x 240    h264  00:00:02 25.00 fps\n"));
+        QCOMPARE(process.readAllStandardOutput(),
+                 QByteArray("320 x 240    h264  00:00:02 25.00 fps\n"));
     }
 
     // Reading works on a history that cannot be written, writing is refused with the reason,

@@ -174,8 +174,8 @@ private slots:
         const auto other = store.creatTaskURL(QStringLiteral("https://partial?again"), {}, {});
         QVERIFY(store.save());
         for (const char *name : {"clip.mp4.part", "clip.mp4.part-Frag1", "clip.mp4.part-Frag2.part",
-                                 "clip.mp4.ytdl", "clip [1].mp4.part", "done.mp4", "shared.mp4.part",
-                                 "clip.mp4.partial notes", "other.mp4.part"})
+                                 "clip.mp4.ytdl", "clip [1].mp4.part", "done.mp4",
+                                 "shared.mp4.part", "clip.mp4.partial notes", "other.mp4.part"})
             touch(path(name));
         task->destinationNamed(path("clip.mp4"));
         task->destinationNamed(path("clip [1].mp4"));
@@ -189,11 +189,10 @@ private slots:
         QVERIFY(!store.hasChanges());
 
         QVERIFY(store.removeItem(task));
-        QCOMPARE(filesIn(media.path()), (QStringList{"clip.mp4.partial notes", "other.mp4.part",
-                                                      "shared.mp4.part"}));
-        QVERIFY(store.removeItem(other));
         QCOMPARE(filesIn(media.path()),
-                 (QStringList{"clip.mp4.partial notes", "other.mp4.part"}));
+                 (QStringList{"clip.mp4.partial notes", "other.mp4.part", "shared.mp4.part"}));
+        QVERIFY(store.removeItem(other));
+        QCOMPARE(filesIn(media.path()), (QStringList{"clip.mp4.partial notes", "other.mp4.part"}));
     }
 
     // A history that cannot be written: refused for writing with the reason, read when
