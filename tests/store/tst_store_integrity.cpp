@@ -215,6 +215,9 @@ private slots:
                                   {QStringLiteral("-i"), temporary.path()});
         });
         if (!immutable) QSKIP("cannot make a file this user may not write");
+        QFile file(temporary.path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
         {
             XCoreDataManagement store(temporary.path());
             QVERIFY(!store.open());
@@ -227,6 +230,8 @@ private slots:
             QCOMPARE(store.claimTask(*store.existHistorys().value(0)), nullptr);
         }
         QCOMPARE(filesIn(folder), alone);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), before);
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), temporary.path()});
         auto store = temporary.open();
         QVERIFY(store->isOpen() && !store->isReadOnly());

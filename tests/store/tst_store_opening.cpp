@@ -9,10 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
-#include <unistd.h>
 
 namespace
 {
@@ -119,33 +117,6 @@ private slots:
             writeFile(temporary.path(), QByteArray(4096, '\x5a') + "not a database");
         else
             makeDatabase(temporary.path(), setup);
-        const QByteArray before = readFile(temporary.path());
-        LogCapture log;
-        QVERIFY(!temporary.open()->isOpen());
-        QVERIFY(log.contains(QStringLiteral("place store error.")));
-        QCOMPARE(readFile(temporary.path()), before);
-    }
-
-    void refusesAFileItMayNotWrite()
-    {
-        TemporaryStore temporary;
-        {
-            auto store = temporary.open();
-            store->creatTaskURL(QStringLiteral("https://kept"), QString(), QString())->setStatus(1);
-            QVERIFY(store->save());
-        }
-        QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::ReadGroup);
-        // Permissions do not stop root; an immutable file does.
-        const bool immutable = access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0 &&
-                               QProcess::execute(QStringLiteral("chattr"),
-                                                 {QStringLiteral("+i"), temporary.path()}) == 0;
-        const auto restore = qScopeGuard([&] {
-            if (immutable)
-                QProcess::execute(QStringLiteral("chattr"),
-                                  {QStringLiteral("-i"), temporary.path()});
-        });
-        if (!immutable && access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0)
-            QSKIP("cannot make a file this user may not write");
         const QByteArray before = readFile(temporary.path());
         LogCapture log;
         QVERIFY(!temporary.open()->isOpen());
