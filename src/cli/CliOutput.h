@@ -18,11 +18,11 @@ public:
     // Rows with every column but the last padded to the widest cell; with `widest`, a longer
     // cell of those columns is cut in its middle to that many characters.
     static QString table(const QList<QStringList> &rows, qsizetype widest = 0);
-    static QString elided(const QString &text, qsizetype widest);
     static bool outputFailed();
     // Tabs and line breaks as spaces, so one value stays on one line.
     static QString oneLine(const QString &text);
 
 private:
+    static QString elided(const QString &text, qsizetype widest);
     static bool write(FILE *stream, bool *closed, const QString &text);
 };

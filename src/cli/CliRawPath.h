@@ -13,7 +13,7 @@ class CliRawPath
 public:
     // `argument`: the positional argument as Qt decoded it.
     explicit CliRawPath(const QString &argument);
-    // The absolute path to hand to our code and tools; empty when the link failed.
+    // The absolute path to hand to our code and tools (the link, when one was needed).
     QString path() const { return m_path; }
 
 private:

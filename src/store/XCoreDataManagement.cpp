@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -56,15 +57,16 @@ QString homeFolder()
     return entry && entry->pw_dir ? QFile::decodeName(entry->pw_dir) : QString();
 }
 
-// The row of a saved task with the same URL, newest first; 0 when there is none.
-qint64 savedTaskWithURL(SqliteDatabase &database, const QString &url)
+// The row of a saved task with the same URL, newest first; 0 when there is none, nothing
+// when SQLite failed to say.
+std::optional<qint64> savedTaskWithURL(SqliteDatabase &database, const QString &url)
 {
     SqliteStatement rows(database, QStringLiteral("SELECT id, url FROM XTask WHERE url IS NOT "
                                                   "NULL ORDER BY id DESC"));
     while (rows.next()) {
         if (TaskURL::same(rows.value(1).toString(), url)) return rows.integer(0);
     }
-    return 0;
+    return rows.failed() ? std::nullopt : std::optional<qint64>(0);
 }
 
 } // namespace
@@ -299,8 +301,9 @@ XCoreDataManagement::creatTaskUnlessKnown(const QString &url, const QString &coo
     if (prepare) prepare(*task);
     qint64 knownRow = 0;
     const bool saved = opened->saveNow([&](SqliteDatabase &database) {
-        knownRow = savedTaskWithURL(database, url);
-        return knownRow == 0;
+        const std::optional<qint64> row = savedTaskWithURL(database, url);
+        knownRow = row.value_or(0);
+        return row == 0;
     });
     if (saved) return {task, true};
     opened->deleteObject(task);
