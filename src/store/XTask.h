@@ -14,6 +14,7 @@
 
 class NSYtdlpTask;
 class XCoreDataManagement;
+class XFile;
 
 // One download task of the history. Status codes: 0 created (new, paused or interrupted),
 // 1 downloading, 2 completed, 3 failed; an absent status is 0.
@@ -116,10 +117,8 @@ public:
     // A download named the destination it writes: its pieces go when the task is removed.
     void destinationNamed(const QString &path) override;
     // Deletes the files of the task's records and the pieces of its partial files from the
-    // disk, except what another task also names; asks the shared store, or the given one (the
-    // store removing the task).
+    // disk, except what another task also names.
     void removeLocationFiles();
-    void removeLocationFiles(XCoreDataManagement &store);
     bool fileUnderPath(const QString &text) const;
     // Moves every file into the folder, never over an existing file; NO when one could not
     // be moved (each record keeps the path where its file really is).
@@ -135,6 +134,9 @@ private:
     XTask();
     static std::shared_ptr<XManagedObject> make();
 
+    std::shared_ptr<XTask> self() const;
+    // The file records of the task in its own store.
+    QList<std::shared_ptr<XFile>> ownFiles() const;
     std::shared_ptr<NSYtdlpTask> makeWorker();
     void forgetDeletedFiles(const QStringList &deleted);
     void setPartialFiles(const QStringList &paths);
