@@ -5,6 +5,8 @@
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
 #include "store/StoreSchema.h"
+#include "store/StoreWatcher.h"
+#include "store/TaskEvents.h"
 #include "store/TextFold.h"
 
 #include <QCoreApplication>
@@ -62,7 +64,8 @@ QString XCoreDataManagement::defaultStorePath()
     return QDir::homePath() + QStringLiteral("/Documents/XTaskModel.sqlite");
 }
 
-XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath))
+XCoreDataManagement::XCoreDataManagement(QString storePath)
+    : m_storePath(std::move(storePath)), m_events(std::make_unique<TaskEvents>())
 {
     // The shared store saves at exit: the model it saves with must be destroyed after it.
     XTask::entity();
@@ -91,7 +94,20 @@ bool XCoreDataManagement::open()
     // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
     if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
     m_context = std::make_shared<ObjectContext>(std::move(database), this);
+    watchOtherProcesses();
     return true;
+}
+
+// Only where an event loop can deliver what is seen.
+void XCoreDataManagement::watchOtherProcesses()
+{
+    if (!QCoreApplication::instance()) return;
+    if (!m_context->followOtherConnections()) {
+        Log::line(
+            QStringLiteral("%1: changes of other processes are not followed.").arg(m_storePath));
+        return;
+    }
+    m_watcher = std::make_unique<StoreWatcher>(m_context, *m_events);
 }
 
 bool XCoreDataManagement::refuse(const QString &reason) const
@@ -228,6 +244,7 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
     task->setUrl(url);
     task->setNote(note);
     task->setBrowers(cookie == QLatin1String("None") ? QStringLiteral("") : cookie);
+    m_events->postInserted(task);
     return task;
 }
 
@@ -254,6 +271,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);
+    m_events->postRemoved(task);
     return opened->requestSave();
 }
 
