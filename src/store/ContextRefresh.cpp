@@ -17,6 +17,12 @@ std::shared_ptr<XTask> asTask(const std::shared_ptr<XManagedObject> &object)
     return std::static_pointer_cast<XTask>(object);
 }
 
+int columnOf(const EntityDescription &entity, int slot)
+{
+    const std::vector<int> &eager = entity.eagerSlots();
+    return int(std::find(eager.begin(), eager.end(), slot) - eager.begin()) + 1;
+}
+
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     return a.isValid() == b.isValid() && a == b;
@@ -47,22 +53,29 @@ bool ContextRefresh::start()
 {
     SqliteDatabase &database = m_context.database();
     const ReadTransaction transaction(database);
-    SqliteStatement tasks(database, QStringLiteral("SELECT id FROM XTask"));
-    SqliteStatement files(database, QStringLiteral("SELECT id, task FROM XFile"));
+    const EntityDescription &taskEntity = XTask::entity();
+    const EntityDescription &fileEntity = XFile::entity();
+    SqliteStatement tasks(database, rowQuery(taskEntity));
+    SqliteStatement files(database, rowQuery(fileEntity));
     if (!transaction.isOpen() || !readDataVersion(&m_dataVersion)) return false;
     while (tasks.next())
-        m_knownTasks.insert(tasks.integer(0));
-    while (files.next())
-        m_knownFiles.insert(files.integer(0), files.integer(1));
+        m_knownTasks.insert(tasks.integer(0), {fingerprintOf(taskEntity, tasks)});
+    const int taskColumn = columnOf(fileEntity, XFile::Task);
+    while (files.next()) {
+        m_knownFiles.insert(files.integer(0),
+                            {fingerprintOf(fileEntity, files), files.integer(taskColumn)});
+    }
     return !tasks.failed() && !files.failed();
 }
 
+// The row's fingerprint is not known after this context's own save: the next refresh compares
+// the record instead.
 void ContextRefresh::noteSaved(const XManagedObject &object)
 {
     if (&object.entity() == &XTask::entity())
-        m_knownTasks.insert(object.m_rowId);
+        m_knownTasks.insert(object.m_rowId, {});
     else
-        m_knownFiles.insert(object.m_rowId, object.m_values[XFile::Task].toLongLong());
+        m_knownFiles.insert(object.m_rowId, {0, object.m_values[XFile::Task].toLongLong()});
 }
 
 void ContextRefresh::noteRemoved(const XManagedObject &object)
@@ -101,21 +114,34 @@ bool ContextRefresh::readDataVersion(qint64 *version) const
     return true;
 }
 
+QString ContextRefresh::rowQuery(const EntityDescription &entity)
+{
+    return QStringLiteral("SELECT %1 FROM %2").arg(entity.selectColumns(), entity.table());
+}
+
+std::size_t ContextRefresh::fingerprintOf(const EntityDescription &entity,
+                                          const SqliteStatement &row)
+{
+    const std::size_t fingerprint = row.hashColumns(1, int(entity.eagerSlots().size()));
+    return fingerprint ? fingerprint : 1;
+}
+
 bool ContextRefresh::refreshTasks(OtherConnectionsChanges &changes, QSet<qint64> &changedTasks)
 {
     const EntityDescription &entity = XTask::entity();
-    SqliteStatement rows(m_context.database(),
-                         QStringLiteral("SELECT %1 FROM XTask").arg(entity.selectColumns()));
-    QSet<qint64> seen;
+    SqliteStatement rows(m_context.database(), rowQuery(entity));
+    KnownRows seen;
     while (rows.next()) {
         const qint64 rowId = rows.integer(0);
-        seen.insert(rowId);
+        const std::size_t fingerprint = fingerprintOf(entity, rows);
+        seen.insert(rowId, {fingerprint});
+        const auto known = m_knownTasks.constFind(rowId);
+        const bool isNew = known == m_knownTasks.constEnd();
         auto object = m_context.registered(entity, rowId);
-        const bool isNew = !m_knownTasks.contains(rowId);
         if (isNew && !object) object = m_context.materialize(entity, rows);
         if (isNew) changes.inserted.append(asTask(object));
         if (!object || object->m_state != XManagedObject::State::Saved) continue;
-        bool differs = takeRow(*object, rows);
+        bool differs = (isNew || known->fingerprint != fingerprint) && takeRow(*object, rows);
         if (takeLazyValue(*object, XTask::Thumbnail)) {
             changes.thumbnailChanged.append(asTask(object));
             differs = true;
@@ -123,9 +149,9 @@ bool ContextRefresh::refreshTasks(OtherConnectionsChanges &changes, QSet<qint64>
         if (takeLazyValue(*object, XTask::SourceDescription) || differs) changedTasks.insert(rowId);
     }
     if (rows.failed()) return false;
-    for (const qint64 rowId : std::as_const(m_knownTasks)) {
-        if (seen.contains(rowId)) continue;
-        if (const auto object = liveRecord(entity, rowId)) {
+    for (auto known = m_knownTasks.constBegin(); known != m_knownTasks.constEnd(); ++known) {
+        if (seen.contains(known.key())) continue;
+        if (const auto object = liveRecord(entity, known.key())) {
             forget(object);
             changes.removed.append(asTask(object));
         }
@@ -137,30 +163,33 @@ bool ContextRefresh::refreshTasks(OtherConnectionsChanges &changes, QSet<qint64>
 bool ContextRefresh::refreshFiles(QSet<qint64> &changedTasks)
 {
     const EntityDescription &entity = XFile::entity();
-    const std::vector<int> &eager = entity.eagerSlots();
-    const int taskColumn =
-        int(std::find(eager.begin(), eager.end(), XFile::Task) - eager.begin()) + 1;
-    SqliteStatement rows(m_context.database(),
-                         QStringLiteral("SELECT %1 FROM XFile").arg(entity.selectColumns()));
-    QHash<qint64, qint64> seen;
+    const int taskColumn = columnOf(entity, XFile::Task);
+    SqliteStatement rows(m_context.database(), rowQuery(entity));
+    KnownRows seen;
     while (rows.next()) {
         const qint64 rowId = rows.integer(0);
-        const qint64 taskRow = rows.integer(taskColumn);
-        seen.insert(rowId, taskRow);
-        const auto known = m_knownFiles.constFind(rowId);
-        if (known == m_knownFiles.constEnd() || *known != taskRow) changedTasks.insert(taskRow);
-        if (known != m_knownFiles.constEnd() && *known != taskRow) changedTasks.insert(*known);
+        const KnownRow row{fingerprintOf(entity, rows), rows.integer(taskColumn)};
+        seen.insert(rowId, row);
+        const auto found = m_knownFiles.constFind(rowId);
+        const bool isNew = found == m_knownFiles.constEnd();
+        const KnownRow known = isNew ? KnownRow() : *found;
+        const bool rowChanged = known.fingerprint != row.fingerprint;
+        // A row saved here last (fingerprint unknown) counts only if its record differs.
+        bool differs = isNew || (rowChanged && known.fingerprint != 0);
         const auto object = m_context.registered(entity, rowId);
-        if (!object || object->m_state != XManagedObject::State::Saved) continue;
-        const bool rowDiffers = takeRow(*object, rows);
-        const bool thumbnailDiffers = takeLazyValue(*object, XFile::Thumbnail);
-        if (takeLazyValue(*object, XFile::SourceDescription) || rowDiffers || thumbnailDiffers)
-            changedTasks.insert(taskRow);
+        if (object && object->m_state == XManagedObject::State::Saved) {
+            if (rowChanged && takeRow(*object, rows)) differs = true;
+            if (takeLazyValue(*object, XFile::Thumbnail)) differs = true;
+            if (takeLazyValue(*object, XFile::SourceDescription)) differs = true;
+        }
+        if (!differs) continue;
+        changedTasks.insert(row.task);
+        changedTasks.insert(known.task);
     }
     if (rows.failed()) return false;
     for (auto known = m_knownFiles.constBegin(); known != m_knownFiles.constEnd(); ++known) {
         if (seen.contains(known.key())) continue;
-        changedTasks.insert(known.value());
+        changedTasks.insert(known.value().task);
         if (const auto object = liveRecord(entity, known.key())) forget(object);
     }
     m_knownFiles = std::move(seen);

@@ -23,9 +23,10 @@ struct OtherConnectionsChanges {
 
 // Brings the records of a context up to date with what other connections (another process,
 // another store object) committed to its database. SQLite's data_version says whether
-// anything was; then every row is read once and compared: new rows become records, records
-// of gone rows are deleted, saved records take the new values, except values changed here
-// and not yet saved, which win. Lazy values are compared only where they are held.
+// anything was; then every row is read once: new rows become records, records of gone rows
+// are deleted, and a saved record whose row's fingerprint (a hash of its columns) differs from
+// the last one seen takes the new values, except values changed here and not yet saved, which
+// win. Lazy values are compared only where they are held.
 //
 // Every call is made under the context's lock.
 class ContextRefresh
@@ -43,7 +44,17 @@ public:
     OtherConnectionsChanges run();
 
 private:
+    // What is remembered of a row: its fingerprint (0: unknown, compare the record) and, for
+    // a file, its task.
+    struct KnownRow {
+        std::size_t fingerprint = 0;
+        qint64 task = 0;
+    };
+    using KnownRows = QHash<qint64, KnownRow>;
+
     bool readDataVersion(qint64 *version) const;
+    static QString rowQuery(const EntityDescription &entity);
+    static std::size_t fingerprintOf(const EntityDescription &entity, const SqliteStatement &row);
     bool refreshTasks(OtherConnectionsChanges &changes, QSet<qint64> &changedTasks);
     bool refreshFiles(QSet<qint64> &changedTasks);
     // Takes the row's values into the saved record; which of them differed.
@@ -54,7 +65,6 @@ private:
 
     ObjectContext &m_context;
     qint64 m_dataVersion = -1;
-    QSet<qint64> m_knownTasks;
-    // File row -> task row.
-    QHash<qint64, qint64> m_knownFiles;
+    KnownRows m_knownTasks;
+    KnownRows m_knownFiles;
 };

@@ -320,7 +320,14 @@ void TestTaskEvents::anotherStoreObjectsChangesAreMergedAndPosted()
     QVERIFY(there->save());
     QTRY_COMPARE_WITH_TIMEOUT(recorder.kinds(), QStringList{"changed"}, 2000);
     QCOMPARE(recorder.events[0].task, task);
-    QCOMPARE(here->filesForTask(task).size(), 1);
+    const auto ours = here->filesForTask(task).value(0);
+    QVERIFY(ours);
+
+    recorder.events.clear();
+    file->setLocalFile("/elsewhere/theirs.mp4");
+    QVERIFY(there->save());
+    QTRY_COMPARE_WITH_TIMEOUT(ours->localFile(), "/elsewhere/theirs.mp4", 2000);
+    QCOMPARE(recorder.kindsFor(task), QStringList{"changed"});
     QVERIFY(recorder.kindsFor(untouched).isEmpty());
 }
 
