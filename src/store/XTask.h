@@ -139,6 +139,11 @@ private:
     static std::shared_ptr<XManagedObject> make();
 
     std::shared_ptr<XTask> self() const;
+    // Tell the views of the task's store (TaskEvents).
+    void postChanged() const;
+    void postThumbnailChanged() const;
+    // The status a run gives the task, announced when it differs.
+    void setRunStatus(qint64 code);
     // The file records of the task in its own store.
     QList<std::shared_ptr<XFile>> ownFiles() const;
     std::shared_ptr<NSYtdlpTask> makeWorker();

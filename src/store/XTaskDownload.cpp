@@ -54,7 +54,7 @@ void XTask::setDownloading()
     std::lock_guard locker(m_runMutex);
     m_pauseMark = false;
     m_completing = false;
-    setStatus(statusDownloading);
+    setRunStatus(statusDownloading);
 }
 
 bool XTask::startDownload()
@@ -64,7 +64,7 @@ bool XTask::startDownload()
         // Nothing runs, so the task must not show as downloading.
         Log::line(
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
-        setStatus(statusCreated);
+        setRunStatus(statusCreated);
         save();
         return false;
     }
@@ -86,6 +86,13 @@ void XTask::forgetDeletedFiles(const QStringList &deleted)
     }
 }
 
+void XTask::setRunStatus(qint64 code)
+{
+    if (status() == code) return;
+    setStatus(code);
+    postChanged();
+}
+
 bool XTask::completeIfStillDownloading()
 {
     {
@@ -95,7 +102,7 @@ bool XTask::completeIfStillDownloading()
     }
     makeBestThumbnail();
     setCompletedDate(QDateTime::currentDateTime());
-    setStatus(statusCompleted);
+    setRunStatus(statusCompleted);
     setSource_description(tryDescriptionFromSource());
     save();
     return true;
@@ -111,7 +118,7 @@ void XTask::pauseDownload()
         runner = m_worker;
     }
     if (runner) runner->stop();
-    setStatus(statusCreated);
+    setRunStatus(statusCreated);
     save();
 }
 
@@ -122,7 +129,7 @@ void XTask::progress(float progress, float size, float speed)
     if (m_pauseMark) return;
     m_progress.store(progress);
     m_speed.store(truncatedSpeed(speed));
-    setStatus(statusDownloading);
+    setRunStatus(statusDownloading);
 }
 
 void XTask::downloadStoppedWithReason(const QString &reason)
@@ -132,7 +139,7 @@ void XTask::downloadStoppedWithReason(const QString &reason)
         // A yt-dlp ended by a pause may still say "ERROR: Interrupted by user".
         if (m_pauseMark) return;
         setFailed_reason(reason);
-        setStatus(statusFailed);
+        setRunStatus(statusFailed);
     }
     save();
 }

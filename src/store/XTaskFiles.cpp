@@ -6,6 +6,7 @@
 #include "platform/TextDecoding.h"
 #include "store/PartialPieces.h"
 #include "store/StoredSettings.h"
+#include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 
@@ -17,6 +18,16 @@ std::shared_ptr<XTask> XTask::self() const
 {
     return std::static_pointer_cast<XTask>(
         std::const_pointer_cast<XManagedObject>(shared_from_this()));
+}
+
+void XTask::postChanged() const
+{
+    if (XCoreDataManagement *own = store()) own->events().postChanged(self());
+}
+
+void XTask::postThumbnailChanged() const
+{
+    if (XCoreDataManagement *own = store()) own->events().postThumbnailChanged(self());
 }
 
 QList<std::shared_ptr<XFile>> XTask::ownFiles() const
@@ -65,12 +76,17 @@ void XTask::saveLocalFiles(const QStringList &paths)
     QStringList knownNames;
     for (const auto &file : ownFiles())
         knownNames << QFileInfo(file->localFile()).fileName().toLower();
+    bool recorded = false;
     for (const QString &path : paths) {
         if (QFileInfo(path).suffix() == QLatin1String("part")) continue;
         if (knownNames.contains(QFileInfo(path).fileName().toLower())) continue;
-        if (const auto file = own->createFile(QUrl::fromLocalFile(path))) file->setTask(self());
+        if (const auto file = own->createFile(QUrl::fromLocalFile(path))) {
+            file->setTask(self());
+            recorded = true;
+        }
     }
     forgetFinishedPartialFiles();
+    if (recorded) postChanged();
     save();
 }
 
@@ -166,6 +182,7 @@ bool XTask::moveEntry(const FileEntry &entry, const QString &folder, QStringList
         legacyPaths.replace(legacyPaths.indexOf(entry.path), target);
         setLocalFile(legacyPaths.join(QLatin1Char('\n')));
     }
+    postChanged();
     return true;
 }
 
@@ -183,6 +200,7 @@ bool XTask::makeBestThumbnail()
     const QUrl video = availableVideoURL();
     if (video.isEmpty()) return false;
     setThumbnail(ThumbnailChooser::bestThumbnail(video));
+    postThumbnailChanged();
     save();
     return true;
 }
@@ -216,7 +234,9 @@ QString XTask::tryDescriptionFromSource()
 QString XTask::mergeFilesByffmpeg(const QList<QUrl> &files) const
 {
     if (files.size() < 2) return {};
-    return NSffmpeg::mergeFiles(files, StoredSettings::ffmpegURL().toLocalFile());
+    const QString output = NSffmpeg::mergeFiles(files, StoredSettings::ffmpegURL().toLocalFile());
+    if (!output.isEmpty()) postChanged();
+    return output;
 }
 
 QString XTask::mergeLocalFiles()
