@@ -254,8 +254,7 @@ QString XTask::mergeLocalFiles()
         if (entry.record) own->deleteFile(entry.record);
     }
     if (!localFile().isEmpty()) setLocalFile(QString());
-    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
-    if (const auto file = own->createFile(QUrl::fromLocalFile(merged))) file->setTask(self);
+    if (const auto file = own->createFile(QUrl::fromLocalFile(merged))) file->setTask(self());
     // The inputs go only once no saved record names them any more.
     if (!save()) {
         Log::line(QStringLiteral("mergeLocalFiles keeps its inputs: the task was not saved."));
