@@ -27,7 +27,8 @@ bool YTDLPCheck::claim()
 {
     // A checker stands for one child process, which can be launched once.
     if (m_used) {
-        Log::line(QStringLiteral("YTDLPCheck serves one operation; make a new one."));
+        Log::line(zelvoDownload(),
+                  QStringLiteral("YTDLPCheck serves one operation; make a new one."));
         return false;
     }
     m_used = true;
@@ -39,7 +40,7 @@ YTDLPCheck::Output YTDLPCheck::runScript(const QString &name, const QStringList 
     Output output;
     const QString script = Resources::pathForResource(name, QStringLiteral("sh"));
     if (script.isEmpty()) {
-        Log::line(QStringLiteral("Resource %1.sh not found.").arg(name));
+        Log::line(zelvoDownload(), QStringLiteral("Resource %1.sh not found.").arg(name));
         return output;
     }
     QProcess process;
@@ -47,7 +48,7 @@ YTDLPCheck::Output YTDLPCheck::runScript(const QString &name, const QStringList 
     process.setArguments(QStringList{script} + arguments);
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) {
-        Log::line(QStringLiteral("ErrorLog:%1").arg(process.errorString()));
+        Log::line(zelvoDownload(), QStringLiteral("ErrorLog:%1").arg(process.errorString()));
         return output;
     }
     process.waitForFinished(-1);
@@ -72,14 +73,14 @@ qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
             return 2;
         }
     }
-    if (!text.isEmpty()) Log::line(QStringLiteral("log:%1").arg(text));
+    if (!text.isEmpty()) Log::line(zelvoDownload(), QStringLiteral("log:%1").arg(text));
 
     const QString errors = QString::fromUtf8(output.standardError);
     if (errors.contains(missing)) {
         if (error) *error = missing;
         return 1;
     }
-    Log::line(QStringLiteral("ErrorLog:%1").arg(errors));
+    Log::line(zelvoDownload(), QStringLiteral("ErrorLog:%1").arg(errors));
     return -1;
 }
 
@@ -90,6 +91,6 @@ void YTDLPCheck::installAtPath(const QUrl &folder)
     const Output output = runScript(QStringLiteral("install"), {target});
     for (const QByteArray &stream : {output.standardOutput, output.standardError}) {
         const QString text = NSterminal::stringByPipe(stream);
-        if (!text.isEmpty()) Log::line(text);
+        if (!text.isEmpty()) Log::line(zelvoDownload(), text);
     }
 }

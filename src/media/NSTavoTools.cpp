@@ -148,7 +148,8 @@ QByteArray NSTavoTools::loadThumbnailBymacOSVideo(const QUrl &video, const CMTim
     VideoFrameSource source(video.toLocalFile());
     const VideoFrameSource::Frame frame = source.keyFrameAt(time.seconds());
     if (frame.image.isNull()) {
-        Log::line(QStringLiteral("Error extracting image: %1").arg(source.errorString()));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("Error extracting image: %1").arg(source.errorString()));
         return {};
     }
     const qint64 requested = time.wholeSeconds();
@@ -170,7 +171,7 @@ void NSTavoTools::alertMessage(const QString &text)
     if (alertHandler())
         alertHandler()(text);
     else
-        Log::line(text);
+        Log::line(zelvoMedia(), text);
 }
 
 void NSTavoTools::setAlertHandler(AlertHandler handler)

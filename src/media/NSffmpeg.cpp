@@ -8,13 +8,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
+
+#include <mutex>
 
 namespace
 {
 
-QMutex programsMutex;
+std::mutex programsMutex;
 
 ToolchainInstaller::Programs &sharedPrograms()
 {
@@ -35,7 +35,7 @@ QString NSffmpeg::ffmpegInfomationAtPath(const QString &ffmpegFolder)
     QString text = NSterminal::order(ffmpegFolder + QStringLiteral("/ffmpeg"),
                                      {QStringLiteral("-version")}, &error);
     if (!error.isEmpty()) {
-        Log::line(QStringLiteral("ffmpegInfomationAtPath error %1").arg(error));
+        Log::line(zelvoMedia(), QStringLiteral("ffmpegInfomationAtPath error %1").arg(error));
         return {};
     }
     if (text.contains(QStringLiteral("Exiting with exit code 0")))
@@ -81,7 +81,7 @@ QString NSffmpeg::faultInOutput(const ToolRunner::Outcome &outcome, const QList<
 QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath)
 {
     if (files.isEmpty() || ffmpegPath.isNull()) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
         return {};
     }
     const QString output = freeMergeName(files.first().toLocalFile());
@@ -98,17 +98,19 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
 
     const ToolRunner::Outcome outcome = ToolRunner::run(ffmpegPath, arguments);
     if (!outcome.started) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
-        Log::line(QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
         return {};
     }
     const QString errorText = NSterminal::stringByPipe(outcome.standardError);
-    if (!errorText.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(errorText));
+    if (!errorText.isEmpty())
+        Log::line(zelvoMedia(), QStringLiteral("Error log:%1").arg(errorText));
     const QString fault =
         faultInOutput(outcome, files, output, QFileInfo(ffmpegPath).absolutePath());
     if (!fault.isNull()) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
-        Log::line(QStringLiteral("mergeFilesByffmpeg %1: %2").arg(fault, output));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg %1: %2").arg(fault, output));
         QFile::remove(output);
         return {};
     }
@@ -137,7 +139,7 @@ bool NSffmpeg::refuseCut(const QUrl &input, const QUrl &output, float startSecon
         reason = QStringLiteral("cutoutVideo ffmpeg NOT Exist:%1")
                      .arg(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")));
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -155,13 +157,13 @@ bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSec
     const ToolRunner::Outcome outcome =
         ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments);
     if (!outcome.started) {
-        Log::line(QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(), QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
         return false;
     }
     const QString fault = faultInOutput(outcome, {input}, outputPath, ffmpegFolder);
     if (fault.isNull()) return true;
-    Log::line(QStringLiteral("cutoutVideo Log:%1").arg(outcome.text()));
-    Log::line(QStringLiteral("cutoutVideo %1: %2").arg(fault, outputPath));
+    Log::line(zelvoMedia(), QStringLiteral("cutoutVideo Log:%1").arg(outcome.text()));
+    Log::line(zelvoMedia(), QStringLiteral("cutoutVideo %1: %2").arg(fault, outputPath));
     QFile::remove(outputPath);
     return false;
 }
@@ -182,7 +184,7 @@ bool NSffmpeg::refuseThumbnail(const QString &thumbnailFile, const QUrl &video,
     else if (video.isEmpty())
         reason = QStringLiteral("loadThumbnailInfo videoURL can NOT nil.");
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -197,10 +199,12 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
                                    thumbnailFile};
     const ToolRunner::Outcome outcome =
         ToolRunner::run(ffmpegPath, arguments, [](const QByteArray &chunk) {
-            Log::line(QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
+            Log::line(zelvoMedia(),
+                      QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
         });
     if (!outcome.started) {
-        Log::line(QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));
         return false;
     }
     return true;
@@ -208,13 +212,13 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
 
 ToolchainInstaller::Programs NSffmpeg::installerPrograms()
 {
-    QMutexLocker locker(&programsMutex);
+    std::lock_guard locker(programsMutex);
     return sharedPrograms();
 }
 
 void NSffmpeg::setInstallerPrograms(const ToolchainInstaller::Programs &programs)
 {
-    QMutexLocker locker(&programsMutex);
+    std::lock_guard locker(programsMutex);
     sharedPrograms() = programs;
 }
 

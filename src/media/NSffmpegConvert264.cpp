@@ -58,7 +58,7 @@ bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
         // Replacing a running child would kill it without any end being reported.
         reason = QStringLiteral("NSffmpegConvert264 is still encoding.");
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -89,7 +89,8 @@ bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
 void NSffmpegConvert264::readStandardOutput()
 {
     const QString text = NSterminal::stringByPipe(m_task->readAllStandardOutput());
-    if (!text.isEmpty()) Log::line(QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
+    if (!text.isEmpty())
+        Log::line(zelvoMedia(), QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
 }
 
 void NSffmpegConvert264::readStandardError()
@@ -123,7 +124,7 @@ std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
 
 void NSffmpegConvert264::launchFailed()
 {
-    Log::line(QStringLiteral("NSffmpegConvert264 failed."));
+    Log::line(zelvoMedia(), QStringLiteral("NSffmpegConvert264 failed."));
     const EncodeError error{QStringLiteral("NSffmpegConvert264 failed."), -1,
                             m_task->errorString()};
     // Queued, so that a delegate set right after a start that answered YES still hears it.
@@ -135,7 +136,7 @@ void NSffmpegConvert264::finished(int exitCode, QProcess::ExitStatus status)
     m_cancelTimer.stop();
     readStandardOutput();
     const QString rest = NSterminal::stringByPipe(m_task->readAllStandardError());
-    if (!rest.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(rest));
+    if (!rest.isEmpty()) Log::line(zelvoMedia(), QStringLiteral("Error log:%1").arg(rest));
     report(endError(exitCode, status));
 }
 
@@ -184,10 +185,10 @@ void NSffmpegConvert264::interruptAgain()
     }
     const int tick = m_cancelTicks++;
     if (tick < interruptCount) {
-        Log::line(QStringLiteral("task try stop"));
+        Log::line(zelvoMedia(), QStringLiteral("task try stop"));
         ::kill(pid_t(pid), SIGINT);
     } else if (tick >= killTick) {
-        Log::line(QStringLiteral("task kill"));
+        Log::line(zelvoMedia(), QStringLiteral("task kill"));
         m_task->kill();
         m_cancelTimer.stop();
     }

@@ -1,8 +1,8 @@
 #include "media/SystemToolLinker.h"
 
-#include "platform/ToolRunner.h"
 #include "media/ToolchainInstaller.h"
 #include "platform/Log.h"
+#include "platform/ToolRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,7 +76,7 @@ bool SystemToolLinker::linkInto(const QString &folder, QString *error, const Han
                 : link(tool, target, folder);
         if (!fault.isNull()) {
             if (error) *error = fault;
-            Log::line(fault);
+            Log::line(zelvoMedia(), fault);
             tell(fault);
             return false;
         }

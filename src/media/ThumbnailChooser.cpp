@@ -58,7 +58,7 @@ QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
     buffer.open(QIODevice::WriteOnly);
     resized.save(&buffer, "JPEG");
     if (encoded.size() > largeThumbnailBytes)
-        Log::line(QStringLiteral("Thumbnail is larger still %1").arg(encoded.size()));
+        Log::line(zelvoMedia(), QStringLiteral("Thumbnail is larger still %1").arg(encoded.size()));
     return encoded;
 }
 

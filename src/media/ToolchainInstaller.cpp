@@ -1,8 +1,8 @@
 #include "media/ToolchainInstaller.h"
 
 #include "download/NSterminal.h"
-#include "platform/ToolRunner.h"
 #include "platform/Log.h"
+#include "platform/ToolRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +63,7 @@ bool ToolchainInstaller::detectXcodeSelect(QString *error, const Handler &handle
 bool ToolchainInstaller::installXcodeSelect(QString *) const
 {
     run(m_programs.xcodeSelect, {QStringLiteral("--install")}, nullptr);
-    Log::line(QStringLiteral("call window for xcode-select install."));
+    Log::line(zelvoMedia(), QStringLiteral("call window for xcode-select install."));
     return true;
 }
 
@@ -73,7 +73,7 @@ bool ToolchainInstaller::detectBrew(QString *error) const
     const QString text = run(m_programs.brew, {QStringLiteral("-v")}, &launchError);
     if (!launchError.isEmpty()) keepError(error, launchError);
     if (!launchError.isEmpty() || text.contains(QStringLiteral("command not found"))) return false;
-    Log::line(text);
+    Log::line(zelvoMedia(), text);
     return true;
 }
 
@@ -158,7 +158,7 @@ bool ToolchainInstaller::installTool(const QString &tool, const QString &folder,
             .arg(tool, fault.isNull() ? QStringLiteral("cannot move it into place") : fault);
     QFile::remove(temporary);
     keepError(error, message);
-    Log::line(message);
+    Log::line(zelvoMedia(), message);
     tell(handler, message);
     return false;
 }

@@ -30,7 +30,8 @@ bool DownloadRegistry::start(const std::shared_ptr<XTask> &task)
     }
     auto claim = XCoreDataManagement::shared().claimTask(*task);
     if (!claim) {
-        Log::line(QStringLiteral("DownloadRegistry: the task is downloading elsewhere."));
+        Log::line(zelvoStore(),
+                  QStringLiteral("DownloadRegistry: the task is downloading elsewhere."));
         return false;
     }
     auto run = std::make_unique<Run>();

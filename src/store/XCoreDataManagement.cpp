@@ -94,8 +94,8 @@ bool XCoreDataManagement::open()
 
 bool XCoreDataManagement::refuse(const QString &reason) const
 {
-    Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
-    Log::line(QStringLiteral("place store error."));
+    Log::line(zelvoStore(), QStringLiteral("%1: %2").arg(m_storePath, reason));
+    Log::line(zelvoStore(), QStringLiteral("place store error."));
     return false;
 }
 
@@ -130,7 +130,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
 {
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
-    if (!tasks) Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+    if (!tasks) Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
     return tasks.value_or(QList<std::shared_ptr<XTask>>());
 }
 
@@ -160,14 +160,14 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString
         },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     QList<std::shared_ptr<XTask>> tasks;
     for (const auto &file : recordsOf<XFile>(*files)) {
         const auto task = file->task();
         if (!task)
-            Log::line(QStringLiteral("%1 NOT task.").arg(file->localFile()));
+            Log::line(zelvoStore(), QStringLiteral("%1 NOT task.").arg(file->localFile()));
         else if (!task->isDeleted())
             tasks.append(task);
     }
@@ -188,7 +188,7 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::share
         [&task](XManagedObject &file) { return static_cast<XFile &>(file).task() == task; },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     return recordsOf<XFile>(*files);
@@ -199,7 +199,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
     if (!tasks) {
-        Log::line(QStringLiteral("searchURL filtering: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("searchURL filtering: %1").arg(error));
         return {};
     }
     const QString wanted = TextFold::fold(url);
@@ -245,7 +245,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
     if (!opened || !task) return false;
     // A running download would go on recording files for a task that is gone.
     if (isClaimed(*task)) {
-        Log::line(QStringLiteral("removeItem: the task is downloading."));
+        Log::line(zelvoStore(), QStringLiteral("removeItem: the task is downloading."));
         return false;
     }
     task->removeLocationFiles(*this);
@@ -270,7 +270,7 @@ bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask 
         [&path](XManagedObject &file) { return static_cast<XFile &>(file).localFile() == path; },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return true; // unsure: keep the file
     }
     for (const auto &file : recordsOf<XFile>(*files)) {

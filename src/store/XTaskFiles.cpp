@@ -1,10 +1,10 @@
 // The files of a task: listing, recording, thumbnail, description, merge, move and deletion.
 #include "media/NSffmpeg.h"
+#include "media/ThumbnailChooser.h"
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
-#include "store/StoredSettings.h"
 #include "platform/TextDecoding.h"
-#include "media/ThumbnailChooser.h"
+#include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 
@@ -75,13 +75,15 @@ void XTask::removeLocationFiles(XCoreDataManagement &store)
         if (path.isEmpty() || !QFileInfo::exists(path)) continue;
         // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
         if (store.isPathNamedElsewhere(path, *this)) {
-            Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
+            Log::line(zelvoStore(),
+                      QStringLiteral("XTask keeps %1: another task has it.").arg(path));
             continue;
         }
         QFile media(path);
         if (!media.remove()) {
-            Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
-            Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
+            Log::line(zelvoStore(), QStringLiteral("XTask remove %1 failed.").arg(path));
+            Log::line(zelvoStore(),
+                      QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
         }
     }
 }
@@ -103,7 +105,8 @@ bool XTask::moveFilesTo(const QString &folder)
     bool allMoved = true;
     for (const FileEntry &entry : entries) {
         if (!QFileInfo::exists(entry.path)) {
-            Log::line(QStringLiteral("moveFilesTo Error:%1 is missing.").arg(entry.path));
+            Log::line(zelvoStore(),
+                      QStringLiteral("moveFilesTo Error:%1 is missing.").arg(entry.path));
             allMoved = false;
             continue;
         }
@@ -121,7 +124,7 @@ bool XTask::moveEntry(const FileEntry &entry, const QString &folder, QStringList
     const QString target = QDir(folder).filePath(QFileInfo(entry.path).fileName());
     QString error;
     if (!SafeFileMove::move(entry.path, target, &error)) {
-        Log::line(QStringLiteral("moveFilesTo Error:%1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("moveFilesTo Error:%1").arg(error));
         return false;
     }
     if (entry.record) {
