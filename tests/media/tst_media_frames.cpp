@@ -1,5 +1,4 @@
 // In-process frames and durations on generated media.
-#include "MediaSamples.h"
 #include "media/NSTavoTools.h"
 #include "media/VideoFrameSource.h"
 #include "support/LogCapture.h"
@@ -38,14 +37,14 @@ private:
 void TestMediaFrames::initTestCase()
 {
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 10, "640x360"));
-    QVERIFY(MediaSamples::blackStart(path("black-cut.mp4"), 10, false));
-    QVERIFY(MediaSamples::blackStart(path("black-one-key.mp4"), 10, true));
-    QVERIFY(MediaSamples::rotated(path("rotated.mp4")));
-    QVERIFY(MediaSamples::ffmpeg({"-ss", "0.5", "-i", path("rotated.mp4"), "-frames:v", "1",
+    QVERIFY(MediaFactory::makeBlackStart(path("black-cut.mp4"), 10, false));
+    QVERIFY(MediaFactory::makeBlackStart(path("black-one-key.mp4"), 10, true));
+    QVERIFY(MediaFactory::makeRotated(path("rotated.mp4")));
+    QVERIFY(MediaFactory::ffmpeg({"-ss", "0.5", "-i", path("rotated.mp4"), "-frames:v", "1",
                                   path("rotated-by-ffmpeg.png")}));
-    QVERIFY(MediaSamples::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
-    QVERIFY(MediaSamples::audioOnly(path("tone.m4a"), 3));
-    QVERIFY(MediaSamples::ffmpeg({"-i", path("tone.m4a"), "-i", path("rotated-by-ffmpeg.png"),
+    QVERIFY(MediaFactory::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
+    QVERIFY(MediaFactory::makeTone(path("tone.m4a"), 3));
+    QVERIFY(MediaFactory::ffmpeg({"-i", path("tone.m4a"), "-i", path("rotated-by-ffmpeg.png"),
                                   "-map", "0", "-map", "1", "-c", "copy", "-disposition:v",
                                   "attached_pic", path("tone-cover.m4a")}));
     QVERIFY(MediaFactory::makeClip(path("uhd.mp4"), 0.4, "3840x2160"));
@@ -114,10 +113,10 @@ void TestMediaFrames::durations()
 void TestMediaFrames::tooSimplePictures()
 {
     // Two flat blocks (as a title card's background) against a natural picture, both as JPEG.
-    QVERIFY(MediaSamples::ffmpeg({"-f", "lavfi", "-i",
+    QVERIFY(MediaFactory::ffmpeg({"-f", "lavfi", "-i",
                                   "color=c=0x2050a0:s=640x360,drawbox=y=180:color=0xe0e0e0:t=fill",
                                   "-frames:v", "1", path("blocks.jpg")}));
-    QVERIFY(MediaSamples::ffmpeg(
+    QVERIFY(MediaFactory::ffmpeg(
         {"-f", "lavfi", "-i", "testsrc2=s=640x360", "-frames:v", "1", path("natural.jpg")}));
     QVERIFY(NSTavoTools::isImageTooSimple(QImage(path("blocks.jpg"))));
     QVERIFY(!NSTavoTools::isImageTooSimple(QImage(path("natural.jpg"))));
