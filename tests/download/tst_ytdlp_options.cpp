@@ -116,10 +116,8 @@ private slots:
     void optionString_data();
     void optionString();
     void wordsReachYtdlpIntact();
-    void urlIsNeverAnOption_data();
-    void urlIsNeverAnOption();
     void randomWordsComeBackExactly();
-    void randomUrlsAreNeverOptions();
+    void urlsAreNeverOptions();
 };
 
 void TestYtdlpOptions::initTestCase()
@@ -191,40 +189,6 @@ void TestYtdlpOptions::wordsReachYtdlpIntact()
     QVERIFY(delegate.reasons().isEmpty());
 }
 
-void TestYtdlpOptions::urlIsNeverAnOption_data()
-{
-    QTest::addColumn<QString>("url");
-    const QString marker = m_root.filePath("executed");
-    QTest::newRow("command substitution") << QStringLiteral("http://h/$(touch %1)").arg(marker);
-    QTest::newRow("backquotes") << QStringLiteral("http://h/`touch %1`").arg(marker);
-    QTest::newRow("semicolon") << QStringLiteral("http://h/a;touch %1").arg(marker);
-    QTest::newRow("an option") << QStringLiteral("--exec=touch %1").arg(marker);
-    QTest::newRow("quotes and newline") << QStringLiteral("http://h/'\"\n; touch %1").arg(marker);
-}
-
-void TestYtdlpOptions::urlIsNeverAnOption()
-{
-    QFETCH(QString, url);
-    NSYtdlpTask task(TestEnvironment::resourceFile("ytdlp.sh"), nullptr);
-    task.setWorkingURL(QUrl::fromLocalFile(m_folder));
-    downloadNow(task, url);
-    const QStringList words = recordedWords();
-    QVERIFY(words.size() >= 2);
-    QCOMPARE(words.last(), url);
-    QCOMPARE(words.at(words.size() - 2), QStringLiteral("--"));
-
-    // The real yt-dlp, given the same URL after "--", runs nothing either.
-    QTemporaryDir real;
-    QVERIFY(QFile::link(QStringLiteral("/usr/bin/yt-dlp"), real.filePath("yt-dlp")));
-    RecordingDelegate delegate;
-    NSYtdlpTask realTask(TestEnvironment::resourceFile("ytdlp.sh"), &delegate);
-    realTask.setWorkingURL(QUrl::fromLocalFile(real.path()));
-    realTask.setCookieBrowser({});
-    QVERIFY(downloadNow(realTask, url).isEmpty());
-    QCOMPARE(delegate.reasons().size(), 1);
-    QVERIFY(!QFile::exists(m_root.filePath("executed")));
-}
-
 // 10,000 random words as working folders and browser names: the option string built from
 // them, rebuilt by /bin/sh, gives back exactly the same words.
 void TestYtdlpOptions::randomWordsComeBackExactly()
@@ -257,16 +221,23 @@ void TestYtdlpOptions::randomWordsComeBackExactly()
     }
 }
 
-// Random words as page URLs, through the real runner and download script: the URL is the
-// last word yt-dlp gets, right after "--", whatever it holds.
-void TestYtdlpOptions::randomUrlsAreNeverOptions()
+// Page URLs through the real runner and download script: the URL is the last word yt-dlp
+// gets, right after "--", whatever it holds: words made to run a command or to pass for an
+// option, then random words.
+void TestYtdlpOptions::urlsAreNeverOptions()
 {
+    const QString marker = m_root.filePath("executed");
+    QStringList urls = {"http://h/$(touch %1)", "http://h/`touch %1`", "http://h/a;touch %1",
+                        "--exec=touch %1", "http://h/'\"\n; touch %1"};
+    for (QString &url : urls)
+        url = url.arg(marker);
     const quint32 seed = propertySeed();
     RandomWords random(seed);
+    for (int i = 0; i < 100; ++i)
+        urls << random.next();
     NSYtdlpTask task(TestEnvironment::resourceFile("ytdlp.sh"), nullptr);
     task.setWorkingURL(QUrl::fromLocalFile(m_folder));
-    for (int i = 0; i < 100; ++i) {
-        const QString url = random.next();
+    for (const QString &url : urls) {
         const QString browser = QLatin1Char('-') + random.next();
         task.setCookieBrowser(browser);
         downloadNow(task, url);
@@ -283,6 +254,7 @@ void TestYtdlpOptions::randomUrlsAreNeverOptions()
                                  .arg(seed)
                                  .arg(url, recordedWords().join(QChar(0x2423)))));
     }
+    QVERIFY(!QFile::exists(marker));
 }
 
 QTEST_GUILESS_MAIN(TestYtdlpOptions)
