@@ -20,7 +20,6 @@ private slots:
     void noVideoGivesNothing();
     void durations();
     void tooSimplePictures();
-    void repeatedReadsRelease();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -120,19 +119,6 @@ void TestMediaFrames::tooSimplePictures()
         {"-f", "lavfi", "-i", "testsrc2=s=640x360", "-frames:v", "1", path("natural.jpg")}));
     QVERIFY(NSTavoTools::isImageTooSimple(QImage(path("blocks.jpg"))));
     QVERIFY(!NSTavoTools::isImageTooSimple(QImage(path("natural.jpg"))));
-}
-
-// Run with ZELVO_FRAME_REPEAT=1000 under LeakSanitizer: every FFmpeg object must be released
-// on every path (a frame, a frame too far, no video).
-void TestMediaFrames::repeatedReadsRelease()
-{
-    const int repeat = qMax(10, qEnvironmentVariableIntValue("ZELVO_FRAME_REPEAT"));
-    LogCapture quiet;
-    for (int i = 0; i < repeat; ++i) {
-        QVERIFY(!frame("clip.mp4", 1100).isNull());
-        QVERIFY(frame("black-one-key.mp4", 5100).isNull());
-        QVERIFY(frame("tone.m4a", 100).isNull());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestMediaFrames)
