@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian machine: install what is needed, build, run every test.
 # The suite runs on the plain build, then on a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the threaded tests (download, store, cli) on a build under
-# ThreadSanitizer. ZELVO_SANITIZED=0 leaves both sanitized builds out.
+# UndefinedBehaviorSanitizer; the threaded tests (download, store, cli, platform) run again on
+# a build under ThreadSanitizer. ZELVO_SANITIZED=0 leaves both sanitized builds out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -27,5 +27,5 @@ if [[ ${ZELVO_SANITIZED:-1} != 0 ]]; then
     build_sanitized "$build-asan" address,undefined
     run_suite "$build-asan"
     build_sanitized "$build-tsan" thread
-    run_suite "$build-tsan" -L 'download|store|cli'
+    run_suite "$build-tsan" -L 'download|store|cli|platform'
 fi
