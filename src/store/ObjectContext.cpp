@@ -158,21 +158,21 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
     if (query.next())
         object.m_values[slot] = object.entity().attribute(slot).fromColumn(query.value(0));
     if (query.failed())
-        Log::line(zelvoStore(),
+        Log::line(zelvoStore(), zelvoStore(),
                   QStringLiteral("Error filtering search: %1").arg(m_database->errorMessage()));
     m_loadedValues.add(object.shared_from_this(), slot);
 }
 
-bool ObjectContext::saveNow()
+bool ObjectContext::saveNow(const Admission &admit)
 {
     std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
     if (!hasChanges()) return true;
     SaveTransaction transaction(*m_database);
-    if (!transaction.run(m_inserted, m_changed, m_deleted)) {
-        Log::line(
-            zelvoStore(),
-            QStringLiteral("XCoreDataManagement save error: %1").arg(transaction.errorMessage()));
+    if (!transaction.run(m_inserted, m_changed, m_deleted, admit)) {
+        if (!transaction.wasRefused())
+            Log::line(zelvoStore(), QStringLiteral("XCoreDataManagement save error: %1")
+                                        .arg(transaction.errorMessage()));
         return false;
     }
     commitSucceeded();
