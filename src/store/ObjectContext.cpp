@@ -158,7 +158,7 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
     if (query.next())
         object.m_values[slot] = object.entity().attribute(slot).fromColumn(query.value(0));
     if (query.failed())
-        Log::line(zelvoStore(), zelvoStore(),
+        Log::line(zelvoStore(),
                   QStringLiteral("Error filtering search: %1").arg(m_database->errorMessage()));
     m_loadedValues.add(object.shared_from_this(), slot);
 }

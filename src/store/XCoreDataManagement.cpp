@@ -183,9 +183,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
 {
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
-    if (!tasks)
-        Log::line(zelvoStore(), zelvoStore(),
-                  QStringLiteral("Error filtering search: %1").arg(error));
+    if (!tasks) Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
     return tasks.value_or(QList<std::shared_ptr<XTask>>());
 }
 
@@ -223,16 +221,14 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesWithString(const QString
         },
         &error);
     if (!files) {
-        Log::line(zelvoStore(), zelvoStore(),
-                  QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     QList<std::shared_ptr<XFile>> found;
     for (const auto &file : recordsOf<XFile>(*files)) {
         const auto task = file->task();
         if (!task)
-            Log::line(zelvoStore(), zelvoStore(),
-                      QStringLiteral("%1 NOT task.").arg(file->localFile()));
+            Log::line(zelvoStore(), QStringLiteral("%1 NOT task.").arg(file->localFile()));
         else if (!task->isDeleted())
             found.append(file);
     }
@@ -253,8 +249,7 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::share
         [&task](XManagedObject &file) { return static_cast<XFile &>(file).task() == task; },
         &error);
     if (!files) {
-        Log::line(zelvoStore(), zelvoStore(),
-                  QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     return recordsOf<XFile>(*files);
@@ -265,7 +260,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
     if (!tasks) {
-        Log::line(zelvoStore(), zelvoStore(), QStringLiteral("searchURL filtering: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("searchURL filtering: %1").arg(error));
         return {};
     }
     QList<std::shared_ptr<XTask>> found;
@@ -335,8 +330,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
     if (!opened || !task) return false;
     // A running download would go on recording files for a task that is gone.
     if (isClaimed(*task)) {
-        Log::line(zelvoStore(), zelvoStore(),
-                  QStringLiteral("removeItem: the task is downloading."));
+        Log::line(zelvoStore(), QStringLiteral("removeItem: the task is downloading."));
         return false;
     }
     task->removeLocationFiles();
@@ -361,8 +355,7 @@ bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask 
         [&path](XManagedObject &file) { return static_cast<XFile &>(file).localFile() == path; },
         &error);
     if (!files) {
-        Log::line(zelvoStore(), zelvoStore(),
-                  QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return true; // unsure: keep the file
     }
     for (const auto &file : recordsOf<XFile>(*files)) {

@@ -110,15 +110,14 @@ void XTask::removeLocationFiles()
         if (path.isEmpty() || !QFileInfo::exists(path)) continue;
         // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
         if (own->isPathNamedElsewhere(path, *this)) {
-            Log::line(zelvoStore(), zelvoStore(),
+            Log::line(zelvoStore(),
                       QStringLiteral("XTask keeps %1: another task has it.").arg(path));
             continue;
         }
         QFile media(path);
         if (!media.remove()) {
-            Log::line(zelvoStore(), zelvoStore(),
-                      QStringLiteral("XTask remove %1 failed.").arg(path));
-            Log::line(zelvoStore(), zelvoStore(),
+            Log::line(zelvoStore(), QStringLiteral("XTask remove %1 failed.").arg(path));
+            Log::line(zelvoStore(),
                       QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
         }
     }
@@ -155,7 +154,7 @@ bool XTask::moveFilesTo(const QString &folder)
     bool allMoved = true;
     for (const FileEntry &entry : entries) {
         if (!QFileInfo::exists(entry.path)) {
-            Log::line(zelvoStore(), zelvoStore(),
+            Log::line(zelvoStore(),
                       QStringLiteral("moveFilesTo Error:%1 is missing.").arg(entry.path));
             allMoved = false;
             continue;
@@ -174,7 +173,7 @@ bool XTask::moveEntry(const FileEntry &entry, const QString &folder, QStringList
     const QString target = QDir(folder).filePath(QFileInfo(entry.path).fileName());
     QString error;
     if (!SafeFileMove::move(entry.path, target, &error)) {
-        Log::line(zelvoStore(), zelvoStore(), QStringLiteral("moveFilesTo Error:%1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("moveFilesTo Error:%1").arg(error));
         return false;
     }
     if (entry.record) {
