@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ContextRefresh.h"
 #include "store/LoadedValueQueue.h"
 
 #include <QHash>
@@ -71,11 +72,20 @@ public:
     // answer is YES.
     bool requestSave();
 
+    // Follows what other connections commit to the database from now on; false when the
+    // database could not be read.
+    bool followOtherConnections();
+    // What other connections committed since the last call, the records brought up to date
+    // (see ContextRefresh); nothing when not followed.
+    OtherConnectionsChanges takeOtherConnectionsChanges();
+
     // For XManagedObject, under the lock.
     void noteChanged(const std::shared_ptr<XManagedObject> &object);
     void loadLazyValue(XManagedObject &object, int slot);
 
 private:
+    friend class ContextRefresh;
+
     std::shared_ptr<XManagedObject> materialize(const EntityDescription &entity,
                                                 const SqliteStatement &row);
     std::shared_ptr<XManagedObject> registered(const EntityDescription &entity, qint64 rowId) const;
@@ -99,4 +109,5 @@ private:
     qint64 m_nextInsertSequence = 1;
     LoadedValueQueue m_loadedValues{200};
     std::atomic<bool> m_saveQueued{false};
+    std::unique_ptr<ContextRefresh> m_refresh;
 };

@@ -54,7 +54,7 @@ void XTask::setDownloading()
     std::lock_guard locker(m_runMutex);
     m_pauseMark = false;
     m_completing = false;
-    setStatus(statusDownloading);
+    setRunStatus(statusDownloading);
 }
 
 bool XTask::startDownload()
@@ -65,7 +65,7 @@ bool XTask::startDownload()
         Log::line(
             zelvoStore(),
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
-        setStatus(statusCreated);
+        setRunStatus(statusCreated);
         save();
         return false;
     }
@@ -87,6 +87,13 @@ void XTask::forgetDeletedFiles(const QStringList &deleted)
     }
 }
 
+void XTask::setRunStatus(qint64 code)
+{
+    if (status() == code) return;
+    setStatus(code);
+    postChanged();
+}
+
 bool XTask::completeIfStillDownloading()
 {
     {
@@ -96,7 +103,7 @@ bool XTask::completeIfStillDownloading()
     }
     makeBestThumbnail();
     setCompletedDate(QDateTime::currentDateTime());
-    setStatus(statusCompleted);
+    setRunStatus(statusCompleted);
     setSource_description(tryDescriptionFromSource());
     save();
     return true;
@@ -112,7 +119,7 @@ void XTask::pauseDownload()
         runner = m_worker;
     }
     if (runner) runner->stop();
-    setStatus(statusCreated);
+    setRunStatus(statusCreated);
     save();
 }
 
@@ -123,7 +130,7 @@ void XTask::progress(float progress, float size, float speed)
     if (m_pauseMark) return;
     m_progress.store(progress);
     m_speed.store(truncatedSpeed(speed));
-    setStatus(statusDownloading);
+    setRunStatus(statusDownloading);
 }
 
 void XTask::downloadStoppedWithReason(const QString &reason)
@@ -133,7 +140,7 @@ void XTask::downloadStoppedWithReason(const QString &reason)
         // A yt-dlp ended by a pause may still say "ERROR: Interrupted by user".
         if (m_pauseMark) return;
         setFailed_reason(reason);
-        setStatus(statusFailed);
+        setRunStatus(statusFailed);
     }
     save();
 }

@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QTest>
 
-
 namespace
 {
 
