@@ -143,6 +143,7 @@ void XCoreDataManagement::watchOtherProcesses()
     if (!QCoreApplication::instance()) return;
     if (!m_context->followOtherConnections()) {
         Log::line(
+            zelvoStore(),
             QStringLiteral("%1: changes of other processes are not followed.").arg(m_storePath));
         return;
     }
