@@ -5,8 +5,8 @@
 #include "cli/CliSetupCommand.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
-#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -31,11 +31,12 @@ const char usage[] =
     "'zelvo-cli COMMAND --help' explains a command.\n";
 
 // The engine writes a diagnostic line for every log line it passes over; a person at a
-// terminal wants them only when asked (ZELVO_LOG=1).
-void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+// terminal wants them only when asked (ZELVO_LOG=1). Qt's own messages and the user's
+// QT_LOGGING_RULES, which override this rule, still come through.
+void quietDiagnostics()
 {
-    if (type == QtDebugMsg || type == QtInfoMsg) return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (qEnvironmentVariableIsEmpty("ZELVO_LOG"))
+        QLoggingCategory::setFilterRules(QStringLiteral("zelvo.*.debug=false\nzelvo.*.info=false"));
 }
 
 using Command = std::function<int(const QStringList &)>;
@@ -58,7 +59,7 @@ const std::map<QString, Command> &commands()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("ZELVO_LOG")) qInstallMessageHandler(quietMessages);
+    quietDiagnostics();
     CliOutput::ignoreBrokenPipe();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvo-cli"));

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -63,7 +62,7 @@ QString NSYtdlpTask::optionString() const
 QStringList NSYtdlpTask::downloadURL(const QString &url)
 {
     if (m_workingURL.isEmpty()) {
-        Log::line(QStringLiteral("Working Path is nil."));
+        Log::line(zelvoDownload(), QStringLiteral("Working Path is nil."));
         return {};
     }
     beginRun();
@@ -88,7 +87,7 @@ QStringList NSYtdlpTask::stop()
 {
     m_stopRequested.store(true);
     {
-        QMutexLocker locker(&m_childMutex);
+        std::lock_guard locker(m_childMutex);
         ProcessGroup::signal(m_childPid, SIGTERM);
     }
     return existingCompletedFiles();
@@ -97,7 +96,7 @@ QStringList NSYtdlpTask::stop()
 void NSYtdlpTask::kill()
 {
     m_stopRequested.store(true);
-    QMutexLocker locker(&m_childMutex);
+    std::lock_guard locker(m_childMutex);
     ProcessGroup::signal(m_childPid, SIGKILL);
 }
 
@@ -105,7 +104,7 @@ void NSYtdlpTask::beginRun()
 {
     // Each run reports on itself only, should a runner be used for more than one.
     {
-        QMutexLocker locker(&m_filesMutex);
+        std::lock_guard locker(m_filesMutex);
         m_completedFiles.reset();
         m_deletedFiles.clear();
     }
@@ -130,7 +129,7 @@ bool NSYtdlpTask::startChild(QProcess &process, const QString &url)
     ProcessGroup::makeLeader(process);
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) return false;
-    QMutexLocker locker(&m_childMutex);
+    std::lock_guard locker(m_childMutex);
     m_childPid = process.processId();
     // A stop that came while the child was starting must still reach it.
     if (m_stopRequested.load()) ProcessGroup::signal(m_childPid, SIGTERM);
@@ -149,7 +148,7 @@ void NSYtdlpTask::monitor(QProcess &process)
 
 void NSYtdlpTask::endRun()
 {
-    QMutexLocker locker(&m_childMutex);
+    std::lock_guard locker(m_childMutex);
     m_childPid = 0;
     m_childEnded.store(true);
 }
@@ -221,7 +220,7 @@ void NSYtdlpTask::report(const QString &reason)
 
 QStringList NSYtdlpTask::existingCompletedFiles() const
 {
-    QMutexLocker locker(&m_filesMutex);
+    std::lock_guard locker(m_filesMutex);
     QStringList existing;
     if (!m_completedFiles) return existing;
     for (const QString &path : *m_completedFiles) {
@@ -232,20 +231,20 @@ QStringList NSYtdlpTask::existingCompletedFiles() const
 
 void NSYtdlpTask::addCompletedFile(const QString &path)
 {
-    QMutexLocker locker(&m_filesMutex);
+    std::lock_guard locker(m_filesMutex);
     if (!m_completedFiles) m_completedFiles.emplace();
     m_completedFiles->append(path);
 }
 
 QStringList NSYtdlpTask::deletedFiles() const
 {
-    QMutexLocker locker(&m_filesMutex);
+    std::lock_guard locker(m_filesMutex);
     return m_deletedFiles;
 }
 
 void NSYtdlpTask::removeCompletedFile(const QString &path)
 {
-    QMutexLocker locker(&m_filesMutex);
+    std::lock_guard locker(m_filesMutex);
     if (m_completedFiles) m_completedFiles->removeAll(path);
     if (!path.isEmpty()) m_deletedFiles.append(path);
 }

@@ -4,12 +4,12 @@
 #include "download/NSYtdlpTaskDelegate.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <atomic>
+#include <mutex>
 #include <optional>
 
 class QProcess;
@@ -99,12 +99,12 @@ private:
     std::atomic<qint64> m_numberOfTotal{1};
     std::atomic<qint64> m_numberOfCurrent{1};
 
-    mutable QMutex m_filesMutex;
+    mutable std::mutex m_filesMutex;
     std::optional<QStringList> m_completedFiles;
     QStringList m_deletedFiles;
 
     // The running child: its pid for stop(), guarded so a stop never signals a stale pid.
-    QMutex m_childMutex;
+    std::mutex m_childMutex;
     qint64 m_childPid = 0;
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_childEnded{false};

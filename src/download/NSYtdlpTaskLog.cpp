@@ -109,12 +109,12 @@ std::optional<QStringList> NSYtdlpTask::availableLogs(const QString &text,
         if (line.contains(QLatin1String("[info]")) || line.contains(QLatin1String("[download]"))) {
             kept << line;
         } else if (line.contains(QLatin1String("[generic]"))) {
-            Log::line(QStringLiteral("[generic] :%1").arg(line));
+            Log::line(zelvoDownload(), QStringLiteral("[generic] :%1").arg(line));
         } else if (line.contains(QLatin1String("[Merger]")) ||
                    line.contains(QLatin1String("Deleting original"))) {
             kept << line;
         } else {
-            Log::line(QStringLiteral("丢弃：%1").arg(line));
+            Log::line(zelvoDownload(), QStringLiteral("丢弃：%1").arg(line));
         }
     }
     return kept;
@@ -165,7 +165,7 @@ void NSYtdlpTask::analysisLog(const QString &line)
         return;
     }
     if (matchEnd(line, QStringLiteral("\\[info\\]")) >= 0)
-        Log::line(QStringLiteral("[info] %1").arg(line));
+        Log::line(zelvoDownload(), QStringLiteral("[info] %1").arg(line));
 }
 
 void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qint64 *speed)
@@ -187,7 +187,7 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
         return;
     }
     if (line.contains(QLatin1String("[download] Finished downloading playlist:")))
-        Log::line(QStringLiteral("Debug TOTO"));
+        Log::line(zelvoDownload(), QStringLiteral("Debug TOTO"));
 
     // Only a number marked as a percentage is progress: a size without a known total, or a
     // number in a title, is not.
@@ -209,7 +209,7 @@ void NSYtdlpTask::readLog(const QString &line, float *progress, qint64 *size, qi
     if (found)
         *size = truncated(bytes);
     else
-        Log::line(QStringLiteral("其他未处理的情况:%1").arg(line));
+        Log::line(zelvoDownload(), QStringLiteral("其他未处理的情况:%1").arg(line));
 
     float rate = unitFigure(line, QStringLiteral("[0-9]+\\.[0-9]+KiB/s ETA"), 1024.0f, &found);
     if (!found)

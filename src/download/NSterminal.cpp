@@ -26,5 +26,5 @@ void NSterminal::printTaskSH(const QProcess &process)
     QString line = process.program();
     for (const QString &argument : process.arguments())
         line += QLatin1Char(' ') + argument;
-    Log::line(QStringLiteral("Order: %1").arg(line));
+    Log::line(zelvoDownload(), QStringLiteral("Order: %1").arg(line));
 }

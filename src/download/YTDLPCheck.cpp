@@ -29,7 +29,8 @@ bool YTDLPCheck::claim()
 {
     // A checker stands for one child process, which can be launched once.
     if (m_used) {
-        Log::line(QStringLiteral("YTDLPCheck serves one operation; make a new one."));
+        Log::line(zelvoDownload(),
+                  QStringLiteral("YTDLPCheck serves one operation; make a new one."));
         return false;
     }
     m_used = true;
@@ -40,13 +41,14 @@ ToolRunner::Outcome YTDLPCheck::runScript(const QString &name, const QStringList
 {
     const QString script = Resources::pathForResource(name, QStringLiteral("sh"));
     if (script.isEmpty()) {
-        Log::line(QStringLiteral("Resource %1.sh not found.").arg(name));
+        Log::line(zelvoDownload(), QStringLiteral("Resource %1.sh not found.").arg(name));
         return {};
     }
     // The install script allows its download 15 minutes.
     const ToolRunner::Outcome outcome = ToolRunner::run(
         QStringLiteral("/bin/sh"), QStringList{script} + arguments, {scriptTimeLimitMs, {}});
-    if (!outcome.started) Log::line(QStringLiteral("ErrorLog:%1").arg(outcome.launchError));
+    if (!outcome.started)
+        Log::line(zelvoDownload(), QStringLiteral("ErrorLog:%1").arg(outcome.launchError));
     return outcome;
 }
 
@@ -65,14 +67,14 @@ qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
             return 2;
         }
     }
-    if (!text.isEmpty()) Log::line(QStringLiteral("log:%1").arg(text));
+    if (!text.isEmpty()) Log::line(zelvoDownload(), QStringLiteral("log:%1").arg(text));
 
     const QString errors = QString::fromUtf8(output.standardError);
     if (errors.contains(missing)) {
         if (error) *error = missing;
         return 1;
     }
-    Log::line(QStringLiteral("ErrorLog:%1").arg(errors));
+    Log::line(zelvoDownload(), QStringLiteral("ErrorLog:%1").arg(errors));
     return -1;
 }
 
@@ -83,6 +85,6 @@ void YTDLPCheck::installAtPath(const QUrl &folder)
     const ToolRunner::Outcome output = runScript(QStringLiteral("install"), {target});
     for (const QByteArray &stream : {output.standardOutput, output.standardError}) {
         const QString text = NSterminal::stringByPipe(stream);
-        if (!text.isEmpty()) Log::line(text);
+        if (!text.isEmpty()) Log::line(zelvoDownload(), text);
     }
 }

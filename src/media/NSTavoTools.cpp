@@ -153,7 +153,8 @@ QByteArray NSTavoTools::keyFrameThumbnail(VideoFrameSource &source, const CMTime
 {
     const VideoFrameSource::Frame frame = source.keyFrameAt(time.seconds());
     if (frame.image.isNull()) {
-        Log::line(QStringLiteral("Error extracting image: %1").arg(source.errorString()));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("Error extracting image: %1").arg(source.errorString()));
         return {};
     }
     const qint64 requested = time.wholeSeconds();
@@ -175,7 +176,7 @@ void NSTavoTools::alertMessage(const QString &text)
     if (alertHandler())
         alertHandler()(text);
     else
-        Log::line(text);
+        Log::line(zelvoMedia(), text);
 }
 
 void NSTavoTools::setAlertHandler(AlertHandler handler)

@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
+
+#include <mutex>
 
 #include <algorithm>
 #include <climits>
@@ -17,7 +17,7 @@
 namespace
 {
 
-QMutex programsMutex;
+std::mutex programsMutex;
 
 ToolchainInstaller::Programs &sharedPrograms()
 {
@@ -39,7 +39,7 @@ QString NSffmpeg::ffmpegInfomationAtPath(const QString &ffmpegFolder)
         NSterminal::order(ffmpegFolder + QStringLiteral("/ffmpeg"), {QStringLiteral("-version")},
                           &error, ToolRunner::probeTimeLimitMs);
     if (!error.isEmpty()) {
-        Log::line(QStringLiteral("ffmpegInfomationAtPath error %1").arg(error));
+        Log::line(zelvoMedia(), QStringLiteral("ffmpegInfomationAtPath error %1").arg(error));
         return {};
     }
     if (text.contains(QStringLiteral("Exiting with exit code 0")))
@@ -106,7 +106,7 @@ QString NSffmpeg::faultInReencode(const ToolRunner::Outcome &outcome, const QStr
 QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath)
 {
     if (files.isEmpty() || ffmpegPath.isNull()) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
         return {};
     }
     const QString output = freeMergeName(files.first().toLocalFile());
@@ -124,17 +124,19 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
     const ToolRunner::Outcome outcome =
         ToolRunner::run(ffmpegPath, arguments, {copyTimeLimitMs(files), {}});
     if (!outcome.started) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
-        Log::line(QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
         return {};
     }
     const QString errorText = NSterminal::stringByPipe(outcome.standardError);
-    if (!errorText.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(errorText));
+    if (!errorText.isEmpty())
+        Log::line(zelvoMedia(), QStringLiteral("Error log:%1").arg(errorText));
     const QString fault =
         faultInOutput(outcome, files, output, QFileInfo(ffmpegPath).absolutePath());
     if (!fault.isNull()) {
-        Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
-        Log::line(QStringLiteral("mergeFilesByffmpeg %1: %2").arg(fault, output));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg failed."));
+        Log::line(zelvoMedia(), QStringLiteral("mergeFilesByffmpeg %1: %2").arg(fault, output));
         QFile::remove(output);
         return {};
     }
@@ -163,7 +165,7 @@ bool NSffmpeg::refuseCut(const QUrl &input, const QUrl &output, float startSecon
         reason = QStringLiteral("cutoutVideo ffmpeg NOT Exist:%1")
                      .arg(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")));
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -182,13 +184,13 @@ bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSec
         ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments,
                         {copyTimeLimitMs({input}), {}});
     if (!outcome.started) {
-        Log::line(QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(), QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
         return false;
     }
     const QString fault = faultInOutput(outcome, {input}, outputPath, ffmpegFolder);
     if (fault.isNull()) return true;
-    Log::line(QStringLiteral("cutoutVideo Log:%1").arg(outcome.text()));
-    Log::line(QStringLiteral("cutoutVideo %1: %2").arg(fault, outputPath));
+    Log::line(zelvoMedia(), QStringLiteral("cutoutVideo Log:%1").arg(outcome.text()));
+    Log::line(zelvoMedia(), QStringLiteral("cutoutVideo %1: %2").arg(fault, outputPath));
     QFile::remove(outputPath);
     return false;
 }
@@ -209,7 +211,7 @@ bool NSffmpeg::refuseThumbnail(const QString &thumbnailFile, const QUrl &video,
     else if (video.isEmpty())
         reason = QStringLiteral("loadThumbnailInfo videoURL can NOT nil.");
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -225,10 +227,12 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
     const ToolRunner::Outcome outcome = ToolRunner::run(
         ffmpegPath, arguments,
         {ToolRunner::probeTimeLimitMs, [](const QByteArray &chunk) {
-             Log::line(QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
+             Log::line(zelvoMedia(),
+                       QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
          }});
     if (!outcome.started) {
-        Log::line(QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));
+        Log::line(zelvoMedia(),
+                  QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));
         return false;
     }
     return true;
@@ -236,13 +240,13 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
 
 ToolchainInstaller::Programs NSffmpeg::installerPrograms()
 {
-    QMutexLocker locker(&programsMutex);
+    std::lock_guard locker(programsMutex);
     return sharedPrograms();
 }
 
 void NSffmpeg::setInstallerPrograms(const ToolchainInstaller::Programs &programs)
 {
-    QMutexLocker locker(&programsMutex);
+    std::lock_guard locker(programsMutex);
     sharedPrograms() = programs;
 }
 

@@ -51,12 +51,12 @@ void NSffmpegConvert264::stopOnDestruction()
         for (int i = 0; i < interruptCount && m_task->processId() > 0 &&
                         m_task->state() != QProcess::NotRunning;
              ++i) {
-            Log::line(QStringLiteral("task try stop"));
+            Log::line(zelvoMedia(), QStringLiteral("task try stop"));
             ::kill(pid_t(m_task->processId()), SIGINT);
             m_task->waitForFinished(destructionWaitMs / interruptCount);
         }
         if (m_task->state() != QProcess::NotRunning) {
-            Log::line(QStringLiteral("task kill"));
+            Log::line(zelvoMedia(), QStringLiteral("task kill"));
             m_task->kill();
             m_task->waitForFinished(-1);
         }
@@ -103,7 +103,7 @@ bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
         // Replacing a running child would kill it without any end being reported.
         reason = QStringLiteral("NSffmpegConvert264 is still encoding.");
     if (reason.isNull()) return false;
-    Log::line(reason);
+    Log::line(zelvoMedia(), reason);
     return true;
 }
 
@@ -137,7 +137,8 @@ bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
 void NSffmpegConvert264::readStandardOutput()
 {
     const QString text = NSterminal::stringByPipe(m_task->readAllStandardOutput());
-    if (!text.isEmpty()) Log::line(QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
+    if (!text.isEmpty())
+        Log::line(zelvoMedia(), QStringLiteral("NSffmpegConvert264 Result:%1").arg(text));
 }
 
 void NSffmpegConvert264::readStandardError()
@@ -169,7 +170,7 @@ std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
 
 void NSffmpegConvert264::launchFailed()
 {
-    Log::line(QStringLiteral("NSffmpegConvert264 failed."));
+    Log::line(zelvoMedia(), QStringLiteral("NSffmpegConvert264 failed."));
     m_launchError =
         EncodeError{QStringLiteral("NSffmpegConvert264 failed."), -1, m_task->errorString()};
     // Queued, so that a delegate set right after a start that answered YES still hears it.
@@ -181,7 +182,7 @@ void NSffmpegConvert264::processEnded(int exitCode, QProcess::ExitStatus status)
     m_cancelTimer.stop();
     readStandardOutput();
     const QString rest = NSterminal::stringByPipe(m_task->readAllStandardError());
-    if (!rest.isEmpty()) Log::line(QStringLiteral("Error log:%1").arg(rest));
+    if (!rest.isEmpty()) Log::line(zelvoMedia(), QStringLiteral("Error log:%1").arg(rest));
     report(endError(exitCode, status));
 }
 
@@ -237,10 +238,10 @@ void NSffmpegConvert264::interruptAgain()
     }
     const int tick = m_cancelTicks++;
     if (tick < interruptCount) {
-        Log::line(QStringLiteral("task try stop"));
+        Log::line(zelvoMedia(), QStringLiteral("task try stop"));
         ::kill(pid_t(pid), SIGINT);
     } else if (tick >= killTick) {
-        Log::line(QStringLiteral("task kill"));
+        Log::line(zelvoMedia(), QStringLiteral("task kill"));
         m_task->kill();
         m_cancelTimer.stop();
     }

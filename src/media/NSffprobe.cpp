@@ -22,7 +22,7 @@ QString NSffprobe::detailMediaFileURL(const QUrl &file, const QString &ffprobeFo
     QString error;
     const QString text = run(ffprobeFolder, {file.toLocalFile()}, &error);
     if (!error.isEmpty()) {
-        Log::line(QStringLiteral("detailMediaFileURL error:%1").arg(error));
+        Log::line(zelvoMedia(), QStringLiteral("detailMediaFileURL error:%1").arg(error));
         return {};
     }
     return text;
@@ -45,11 +45,11 @@ std::optional<NSMediaInfo> NSffprobe::videoEncodeNameFileURL(const QUrl &file,
     QString error;
     const QString text = run(ffprobeFolder, arguments, &error);
     if (!error.isEmpty()) {
-        Log::line(QStringLiteral("videoEncodeNameFileURL error:%1").arg(error));
+        Log::line(zelvoMedia(), QStringLiteral("videoEncodeNameFileURL error:%1").arg(error));
         return std::nullopt;
     }
     if (text.isEmpty()) {
-        Log::line(QStringLiteral("videoEncodeNameFileURL failed."));
+        Log::line(zelvoMedia(), QStringLiteral("videoEncodeNameFileURL failed."));
         return std::nullopt;
     }
     return parseVideoEncodeName(text);
@@ -64,7 +64,7 @@ float NSffprobe::durationMediaFileURL(const QUrl &file, const QString &ffprobeFo
     const QString text = run(ffprobeFolder, arguments, &error);
     if (!error.isEmpty()) {
         // The text has always named the detail question here; log readers rely on it.
-        Log::line(QStringLiteral("detailMediaFileURL error:%1").arg(error));
+        Log::line(zelvoMedia(), QStringLiteral("detailMediaFileURL error:%1").arg(error));
         return NSTavoTools::noDurationMark;
     }
     return parseDuration(text);

@@ -77,7 +77,7 @@ bool SystemToolLinker::linkInto(const QString &folder, QString *error, const Han
                 : link(tool, target, folder);
         if (!fault.isNull()) {
             if (error) *error = fault;
-            Log::line(fault);
+            Log::line(zelvoMedia(), fault);
             tell(fault);
             return false;
         }

@@ -62,7 +62,7 @@ QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
         NSTavoTools::resizeImage(image, QSizeF(image.width() / scale, image.height() / scale));
     const QByteArray encoded = NSTavoTools::jpegBytes(resized);
     if (encoded.size() > largeThumbnailBytes)
-        Log::line(QStringLiteral("Thumbnail is larger still %1").arg(encoded.size()));
+        Log::line(zelvoMedia(), QStringLiteral("Thumbnail is larger still %1").arg(encoded.size()));
     return encoded;
 }
 

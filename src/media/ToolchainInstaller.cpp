@@ -69,7 +69,7 @@ bool ToolchainInstaller::detectXcodeSelect(QString *error, const Handler &handle
 bool ToolchainInstaller::installXcodeSelect(QString *) const
 {
     run(m_programs.xcodeSelect, {QStringLiteral("--install")}, nullptr);
-    Log::line(QStringLiteral("call window for xcode-select install."));
+    Log::line(zelvoMedia(), QStringLiteral("call window for xcode-select install."));
     return true;
 }
 
@@ -79,7 +79,7 @@ bool ToolchainInstaller::detectBrew(QString *error) const
     const QString text = run(m_programs.brew, {QStringLiteral("-v")}, &launchError);
     if (!launchError.isEmpty()) keepError(error, launchError);
     if (!launchError.isEmpty() || text.contains(QStringLiteral("command not found"))) return false;
-    Log::line(text);
+    Log::line(zelvoMedia(), text);
     return true;
 }
 
@@ -164,7 +164,7 @@ bool ToolchainInstaller::installTool(const QString &tool, const QString &folder,
             .arg(tool, fault.isNull() ? QStringLiteral("cannot move it into place") : fault);
     QFile::remove(temporary);
     keepError(error, message);
-    Log::line(message);
+    Log::line(zelvoMedia(), message);
     tell(handler, message);
     return false;
 }

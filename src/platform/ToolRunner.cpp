@@ -29,9 +29,9 @@ bool waitWithin(QProcess &process, int timeLimitMs)
     if (process.state() == QProcess::NotRunning) return true;
     ProcessGroup::signal(process.processId(), SIGKILL);
     process.waitForFinished(-1);
-    Log::line(QStringLiteral("%1 did not end within %2 s and was ended.")
-                  .arg(process.program())
-                  .arg(timeLimitMs / 1000.0));
+    Log::line(zelvoCore(), QStringLiteral("%1 did not end within %2 s and was ended.")
+                               .arg(process.program())
+                               .arg(timeLimitMs / 1000.0));
     return false;
 }
 

@@ -95,7 +95,8 @@ OtherConnectionsChanges ContextRefresh::run()
     OtherConnectionsChanges changes;
     QSet<qint64> changedTasks;
     if (!refreshTasks(changes, changedTasks) || !refreshFiles(changedTasks)) {
-        Log::line(QStringLiteral("Store refresh error: %1").arg(database.errorMessage()));
+        Log::line(zelvoStore(),
+                  QStringLiteral("Store refresh error: %1").arg(database.errorMessage()));
         return changes;
     }
     m_dataVersion = version;

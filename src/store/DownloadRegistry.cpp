@@ -31,7 +31,8 @@ bool DownloadRegistry::start(const std::shared_ptr<XTask> &task)
     XCoreDataManagement *store = task->store();
     auto claim = store ? store->claimTask(*task) : nullptr;
     if (!claim) {
-        Log::line(QStringLiteral("DownloadRegistry: the task is downloading elsewhere."));
+        Log::line(zelvoStore(),
+                  QStringLiteral("DownloadRegistry: the task is downloading elsewhere."));
         return false;
     }
     auto run = std::make_unique<Run>();

@@ -158,7 +158,8 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
     if (query.next())
         object.m_values[slot] = object.entity().attribute(slot).fromColumn(query.value(0));
     if (query.failed())
-        Log::line(QStringLiteral("Error filtering search: %1").arg(m_database->errorMessage()));
+        Log::line(zelvoStore(),
+                  QStringLiteral("Error filtering search: %1").arg(m_database->errorMessage()));
     m_loadedValues.add(object.shared_from_this(), slot);
 }
 
@@ -170,8 +171,8 @@ bool ObjectContext::saveNow(const Admission &admit)
     SaveTransaction transaction(*m_database);
     if (!transaction.run(m_inserted, m_changed, m_deleted, admit)) {
         if (!transaction.wasRefused())
-            Log::line(QStringLiteral("XCoreDataManagement save error: %1")
-                          .arg(transaction.errorMessage()));
+            Log::line(zelvoStore(), QStringLiteral("XCoreDataManagement save error: %1")
+                                        .arg(transaction.errorMessage()));
         return false;
     }
     commitSucceeded();

@@ -28,7 +28,8 @@ bool PartialPieces::remove(const QString &destination)
     for (const QString &piece : existing(destination)) {
         QFile file(piece);
         if (file.remove()) continue;
-        Log::line(QStringLiteral("XTask remove %1 error:%2").arg(piece, file.errorString()));
+        Log::line(zelvoStore(),
+                  QStringLiteral("XTask remove %1 error:%2").arg(piece, file.errorString()));
         removed = false;
     }
     return removed;

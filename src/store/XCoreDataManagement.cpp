@@ -143,6 +143,7 @@ void XCoreDataManagement::watchOtherProcesses()
     if (!QCoreApplication::instance()) return;
     if (!m_context->followOtherConnections()) {
         Log::line(
+            zelvoStore(),
             QStringLiteral("%1: changes of other processes are not followed.").arg(m_storePath));
         return;
     }
@@ -152,8 +153,8 @@ void XCoreDataManagement::watchOtherProcesses()
 bool XCoreDataManagement::refuse(const QString &reason)
 {
     m_openError = reason;
-    Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
-    Log::line(QStringLiteral("place store error."));
+    Log::line(zelvoStore(), QStringLiteral("%1: %2").arg(m_storePath, reason));
+    Log::line(zelvoStore(), QStringLiteral("place store error."));
     return false;
 }
 
@@ -200,7 +201,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::existHistorys()
 {
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
-    if (!tasks) Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+    if (!tasks) Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
     return tasks.value_or(QList<std::shared_ptr<XTask>>());
 }
 
@@ -238,14 +239,14 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesWithString(const QString
         },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     QList<std::shared_ptr<XFile>> found;
     for (const auto &file : recordsOf<XFile>(*files)) {
         const auto task = file->task();
         if (!task)
-            Log::line(QStringLiteral("%1 NOT task.").arg(file->localFile()));
+            Log::line(zelvoStore(), QStringLiteral("%1 NOT task.").arg(file->localFile()));
         else if (!task->isDeleted())
             found.append(file);
     }
@@ -266,7 +267,7 @@ QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::share
         [&task](XManagedObject &file) { return static_cast<XFile &>(file).task() == task; },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
     return recordsOf<XFile>(*files);
@@ -277,7 +278,7 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
     QString error;
     const auto tasks = allTasksNewestFirst(&error);
     if (!tasks) {
-        Log::line(QStringLiteral("searchURL filtering: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("searchURL filtering: %1").arg(error));
         return {};
     }
     QList<std::shared_ptr<XTask>> found;
@@ -349,7 +350,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
     if (!opened || !task) return false;
     // A running download would go on recording files for a task that is gone.
     if (isClaimed(*task)) {
-        Log::line(QStringLiteral("removeItem: the task is downloading."));
+        Log::line(zelvoStore(), QStringLiteral("removeItem: the task is downloading."));
         return false;
     }
     task->removeLocationFiles();
@@ -375,7 +376,7 @@ bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask 
         [&path](XManagedObject &file) { return static_cast<XFile &>(file).localFile() == path; },
         &error);
     if (!files) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return true; // unsure: keep the file
     }
     for (const auto &file : recordsOf<XFile>(*files)) {
@@ -403,7 +404,7 @@ bool XCoreDataManagement::isNamedInTaskLists(const QString &path, const XTask &o
         XTask::entity(), QStringLiteral("%1 IS NOT NULL").arg(XTask::entity().attribute(list).name),
         {}, [&pathsOf](XManagedObject &task) { return !pathsOf(task).isEmpty(); }, &error);
     if (!tasks) {
-        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("Error filtering search: %1").arg(error));
         return true; // unsure: keep the file
     }
     for (const auto &task : *tasks) {

@@ -63,6 +63,7 @@ bool XTask::startDownload()
     if (runner->workingURL().isEmpty()) {
         // Nothing runs, so the task must not show as downloading.
         Log::line(
+            zelvoStore(),
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
         setRunStatus(statusCreated);
         save();

@@ -131,7 +131,8 @@ void XTask::removePartialPieces(XCoreDataManagement &store)
     for (const QString &destination : partialFiles()) {
         // Another task may be downloading the same name (two URLs of one video).
         if (store.isPartialNamedElsewhere(destination, *this)) {
-            Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(destination));
+            Log::line(zelvoStore(),
+                      QStringLiteral("XTask keeps %1: another task has it.").arg(destination));
             continue;
         }
         PartialPieces::remove(destination);
@@ -155,7 +156,8 @@ bool XTask::moveFilesTo(const QString &folder)
     bool allMoved = true;
     for (const FileEntry &entry : entries) {
         if (!QFileInfo::exists(entry.path)) {
-            Log::line(QStringLiteral("moveFilesTo Error:%1 is missing.").arg(entry.path));
+            Log::line(zelvoStore(),
+                      QStringLiteral("moveFilesTo Error:%1 is missing.").arg(entry.path));
             allMoved = false;
             continue;
         }
@@ -173,7 +175,7 @@ bool XTask::moveEntry(const FileEntry &entry, const QString &folder, QStringList
     const QString target = QDir(folder).filePath(QFileInfo(entry.path).fileName());
     QString error;
     if (!SafeFileMove::move(entry.path, target, &error)) {
-        Log::line(QStringLiteral("moveFilesTo Error:%1").arg(error));
+        Log::line(zelvoStore(), QStringLiteral("moveFilesTo Error:%1").arg(error));
         return false;
     }
     if (entry.record) {
@@ -257,7 +259,8 @@ QString XTask::mergeLocalFiles()
     if (const auto file = own->createFile(QUrl::fromLocalFile(merged))) file->setTask(self());
     // The inputs go only once no saved record names them any more.
     if (!save()) {
-        Log::line(QStringLiteral("mergeLocalFiles keeps its inputs: the task was not saved."));
+        Log::line(zelvoStore(),
+                  QStringLiteral("mergeLocalFiles keeps its inputs: the task was not saved."));
         return merged;
     }
     for (const FileEntry &entry : inputs)
@@ -270,12 +273,13 @@ void XTask::removeUnlessNamedElsewhere(XCoreDataManagement &own, const QString &
     if (path.isEmpty() || !QFileInfo::exists(path)) return;
     // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
     if (own.isPathNamedElsewhere(path, *this)) {
-        Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
+        Log::line(zelvoStore(), QStringLiteral("XTask keeps %1: another task has it.").arg(path));
         return;
     }
     QFile media(path);
     if (!media.remove()) {
-        Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
-        Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
+        Log::line(zelvoStore(), QStringLiteral("XTask remove %1 failed.").arg(path));
+        Log::line(zelvoStore(),
+                  QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
     }
 }

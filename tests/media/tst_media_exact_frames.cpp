@@ -1,10 +1,10 @@
 // Exact frames in process against what "ffmpeg -ss T -i FILE -frames:v 1" writes, on a clip
 // whose key frames are 10 s apart, asked in an order that goes forward, back and past a key.
-#include "MediaSamples.h"
 #include "media/NSTavoTools.h"
 #include "media/ThumbnailChooser.h"
 #include "media/VideoFrameSource.h"
 #include "support/ImageDifference.h"
+#include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 
 #include <QImage>
@@ -21,8 +21,9 @@ class TestMediaExactFrames : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(MediaSamples::video(m_dir.filePath("far-keys.mp4"), "testsrc2=s=320x240:r=25:d=12",
-                                    {"-preset", "veryfast", "-g", "250", "-sc_threshold", "0"}));
+        QVERIFY(MediaFactory::makeVideoOf(
+            m_dir.filePath("far-keys.mp4"), "testsrc2=s=320x240:r=25:d=12",
+            {"-preset", "veryfast", "-g", "250", "-sc_threshold", "0"}));
         m_shared = std::make_unique<VideoFrameSource>(m_dir.filePath("far-keys.mp4"));
     }
 
@@ -47,7 +48,7 @@ private slots:
         QFETCH(qint64, keyMs);
         const QString reference = m_dir.filePath(QStringLiteral("ref-%1.png").arg(seconds));
         QVERIFY(
-            MediaSamples::ffmpeg({"-ss", QString::number(seconds), "-i",
+            MediaFactory::ffmpeg({"-ss", QString::number(seconds), "-i",
                                   m_dir.filePath("far-keys.mp4"), "-frames:v", "1", reference}));
         const QImage expected(reference);
         QVERIFY(!expected.isNull());
@@ -77,8 +78,8 @@ private slots:
     {
         TestEnvironment::isolateHome();
         const QString clip = m_dir.filePath("black-one-key.mp4");
-        QVERIFY(MediaSamples::blackStart(clip, 6, true));
-        QVERIFY(MediaSamples::ffmpeg(
+        QVERIFY(MediaFactory::makeBlackStart(clip, 6, true));
+        QVERIFY(MediaFactory::ffmpeg(
             {"-ss", "3", "-i", clip, "-frames:v", "1", "-q:v", "2", m_dir.filePath("at-3.jpg")}));
         const QImage chosen =
             QImage::fromData(ThumbnailChooser::bestThumbnail(QUrl::fromLocalFile(clip)), "JPEG");

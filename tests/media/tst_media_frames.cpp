@@ -1,5 +1,4 @@
 // In-process frames and durations on generated media.
-#include "MediaSamples.h"
 #include "media/NSTavoTools.h"
 #include "media/VideoFrameSource.h"
 #include "support/LogCapture.h"
@@ -21,7 +20,6 @@ private slots:
     void noVideoGivesNothing();
     void durations();
     void tooSimplePictures();
-    void repeatedReadsRelease();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -38,14 +36,14 @@ private:
 void TestMediaFrames::initTestCase()
 {
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 10, "640x360"));
-    QVERIFY(MediaSamples::blackStart(path("black-cut.mp4"), 10, false));
-    QVERIFY(MediaSamples::blackStart(path("black-one-key.mp4"), 10, true));
-    QVERIFY(MediaSamples::rotated(path("rotated.mp4")));
-    QVERIFY(MediaSamples::ffmpeg({"-ss", "0.5", "-i", path("rotated.mp4"), "-frames:v", "1",
+    QVERIFY(MediaFactory::makeBlackStart(path("black-cut.mp4"), 10, false));
+    QVERIFY(MediaFactory::makeBlackStart(path("black-one-key.mp4"), 10, true));
+    QVERIFY(MediaFactory::makeRotated(path("rotated.mp4")));
+    QVERIFY(MediaFactory::ffmpeg({"-ss", "0.5", "-i", path("rotated.mp4"), "-frames:v", "1",
                                   path("rotated-by-ffmpeg.png")}));
-    QVERIFY(MediaSamples::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
-    QVERIFY(MediaSamples::audioOnly(path("tone.m4a"), 3));
-    QVERIFY(MediaSamples::ffmpeg({"-i", path("tone.m4a"), "-i", path("rotated-by-ffmpeg.png"),
+    QVERIFY(MediaFactory::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
+    QVERIFY(MediaFactory::makeTone(path("tone.m4a"), 3));
+    QVERIFY(MediaFactory::ffmpeg({"-i", path("tone.m4a"), "-i", path("rotated-by-ffmpeg.png"),
                                   "-map", "0", "-map", "1", "-c", "copy", "-disposition:v",
                                   "attached_pic", path("tone-cover.m4a")}));
     QVERIFY(MediaFactory::makeClip(path("uhd.mp4"), 0.4, "3840x2160"));
@@ -114,26 +112,13 @@ void TestMediaFrames::durations()
 void TestMediaFrames::tooSimplePictures()
 {
     // Two flat blocks (as a title card's background) against a natural picture, both as JPEG.
-    QVERIFY(MediaSamples::ffmpeg({"-f", "lavfi", "-i",
+    QVERIFY(MediaFactory::ffmpeg({"-f", "lavfi", "-i",
                                   "color=c=0x2050a0:s=640x360,drawbox=y=180:color=0xe0e0e0:t=fill",
                                   "-frames:v", "1", path("blocks.jpg")}));
-    QVERIFY(MediaSamples::ffmpeg(
+    QVERIFY(MediaFactory::ffmpeg(
         {"-f", "lavfi", "-i", "testsrc2=s=640x360", "-frames:v", "1", path("natural.jpg")}));
     QVERIFY(NSTavoTools::isImageTooSimple(QImage(path("blocks.jpg"))));
     QVERIFY(!NSTavoTools::isImageTooSimple(QImage(path("natural.jpg"))));
-}
-
-// Run with ZELVO_FRAME_REPEAT=1000 under LeakSanitizer: every FFmpeg object must be released
-// on every path (a frame, a frame too far, no video).
-void TestMediaFrames::repeatedReadsRelease()
-{
-    const int repeat = qMax(10, qEnvironmentVariableIntValue("ZELVO_FRAME_REPEAT"));
-    LogCapture quiet;
-    for (int i = 0; i < repeat; ++i) {
-        QVERIFY(!frame("clip.mp4", 1100).isNull());
-        QVERIFY(frame("black-one-key.mp4", 5100).isNull());
-        QVERIFY(frame("tone.m4a", 100).isNull());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestMediaFrames)

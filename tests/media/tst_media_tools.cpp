@@ -1,6 +1,5 @@
 // ffprobe questions and ffmpeg operations: the real tools on generated media, and fake tools
 // where a failure must be forced.
-#include "MediaSamples.h"
 #include "media/NSTavoTools.h"
 #include "media/NSffmpeg.h"
 #include "media/NSffprobe.h"
@@ -65,18 +64,18 @@ void TestMediaTools::initTestCase()
     if (!FuzzSeeds::writeRecorder(m_tools + "/ffprobe", ffprobe, "ffprobe"))
         QVERIFY(QFile::link(ffprobe, m_tools + "/ffprobe"));
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 10, "640x360"));
-    QVERIFY(MediaSamples::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
-    QVERIFY(MediaSamples::audioOnly(path("tone.m4a"), 3));
+    QVERIFY(MediaFactory::remux(path("clip.mp4"), path("clip.ts"), {"-c", "copy", "-f", "mpegts"}));
+    QVERIFY(MediaFactory::makeTone(path("tone.m4a"), 3));
     QVERIFY(QFile::copy(path("clip.mp4"), path("a b [c] 视频.mp4")));
     QVERIFY(QDir().mkpath(path("merge")));
-    QVERIFY(MediaSamples::remux(path("clip.mp4"), path("merge/a.mp4"), {"-an", "-c", "copy"}));
-    QVERIFY(MediaSamples::remux(path("clip.mp4"), path("merge/a.m4a"), {"-vn", "-c", "copy"}));
-    QVERIFY(MediaSamples::ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:d=3", "-f", "lavfi",
+    QVERIFY(MediaFactory::remux(path("clip.mp4"), path("merge/a.mp4"), {"-an", "-c", "copy"}));
+    QVERIFY(MediaFactory::remux(path("clip.mp4"), path("merge/a.m4a"), {"-vn", "-c", "copy"}));
+    QVERIFY(MediaFactory::ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:d=3", "-f", "lavfi",
                                   "-i", "sine=duration=3", "-c:v", "libvpx", "-c:a", "libvorbis",
                                   path("vp8.webm")}));
-    QVERIFY(MediaSamples::video(path("far-keys.mp4"), "testsrc2=s=320x240:r=25:d=10",
-                                {"-preset", "ultrafast", "-g", "1000", "-sc_threshold", "0",
-                                 "-force_key_frames", "0,8.3"}));
+    QVERIFY(MediaFactory::makeVideoOf(path("far-keys.mp4"), "testsrc2=s=320x240:r=25:d=10",
+                                      {"-preset", "ultrafast", "-g", "1000", "-sc_threshold", "0",
+                                       "-force_key_frames", "0,8.3"}));
 }
 
 QString TestMediaTools::fakeFolder(const QString &tool, const QString &body)

@@ -5,7 +5,7 @@
 
 #include <QTest>
 
-#include <cmath>
+#include <functional>
 #include <limits>
 
 using TaskList = QList<std::shared_ptr<XTask>>;
@@ -31,6 +31,20 @@ std::shared_ptr<XFile> addFile(XCoreDataManagement &store, const std::shared_ptr
     return file;
 }
 
+// One attribute of a record: written through its setter, compared through its getter.
+template <typename Record> struct Attribute {
+    const char *name;
+    std::function<void(Record &)> write;
+    std::function<bool(const Record &)> readsBack;
+};
+
+template <typename Record, typename Setter, typename Getter, typename Value>
+Attribute<Record> attribute(const char *name, Setter set, Getter get, const Value &value)
+{
+    return {name, [=](Record &record) { (record.*set)(value); },
+            [=](const Record &record) { return (record.*get)() == value; }};
+}
+
 } // namespace
 
 class TestStoreRecords : public QObject
@@ -42,68 +56,72 @@ private slots:
 
     void everyAttributeSurvivesReopen()
     {
+        const QList<Attribute<XTask>> taskAttributes = {
+            attribute<XTask>("url", &XTask::setUrl, &XTask::url, QString("https://a.example/v")),
+            attribute<XTask>("browers", &XTask::setBrowers, &XTask::browers, QString("Firefox")),
+            attribute<XTask>("note", &XTask::setNote, &XTask::note, QString("note")),
+            attribute<XTask>("completedDate", &XTask::setCompletedDate, &XTask::completedDate,
+                             QDateTime::fromMSecsSinceEpoch(1700000000123)),
+            attribute<XTask>("source_description", &XTask::setSource_description,
+                             &XTask::source_description, QString("page text")),
+            attribute<XTask>("localFile", &XTask::setLocalFile, &XTask::localFile,
+                             QString("/W/one.mp4\n/W/two.mp4")),
+            attribute<XTask>("thumbnail", &XTask::setThumbnail, &XTask::thumbnail,
+                             QByteArray("\xff\xd8 jpeg \0 bytes", 16)),
+            attribute<XTask>("status", &XTask::setStatus, &XTask::status, std::optional<qint64>(3)),
+            attribute<XTask>("tryBestVideo", &XTask::setTryBestVideo, &XTask::tryBestVideo,
+                             std::optional(true)),
+            attribute<XTask>("mustMP4Format", &XTask::setMustMP4Format, &XTask::mustMP4Format,
+                             std::optional(false)),
+            attribute<XTask>("failed_reason", &XTask::setFailed_reason, &XTask::failed_reason,
+                             QString("ERROR: gone")),
+            attribute<XTask>("videoWidth", &XTask::setVideoWidth, &XTask::videoWidth,
+                             std::optional<qint64>(1920)),
+            attribute<XTask>("videoHeight", &XTask::setVideoHeight, &XTask::videoHeight,
+                             std::optional<qint64>(1080)),
+            attribute<XTask>("videoEncodeName", &XTask::setVideoEncodeName, &XTask::videoEncodeName,
+                             QString("h264")),
+            attribute<XTask>("duration", &XTask::setDuration, &XTask::duration,
+                             std::optional(12.5f))};
+        const QList<Attribute<XFile>> fileAttributes = {
+            attribute<XFile>("url", &XFile::setUrl, &XFile::url, QString("reserved")),
+            attribute<XFile>("localFile", &XFile::setLocalFile, &XFile::localFile,
+                             QString("/W/Clip.mp4")),
+            attribute<XFile>("name", &XFile::setName, &XFile::name, QString("Clip")),
+            attribute<XFile>("source_description", &XFile::setSource_description,
+                             &XFile::source_description, QString("file text")),
+            attribute<XFile>("thumbnail", &XFile::setThumbnail, &XFile::thumbnail,
+                             QByteArray("thumb")),
+            attribute<XFile>("videoEncodeName", &XFile::setVideoEncodeName, &XFile::videoEncodeName,
+                             QString("vp9")),
+            attribute<XFile>("width", &XFile::setWidth, &XFile::width, std::optional<qint64>(640)),
+            attribute<XFile>("height", &XFile::setHeight, &XFile::height,
+                             std::optional<qint64>(360)),
+            attribute<XFile>("duration", &XFile::setDuration, &XFile::duration,
+                             std::optional(3.25f))};
         TemporaryStore temporary;
-        const QDateTime completed = QDateTime::fromMSecsSinceEpoch(1700000000123);
         {
             auto store = temporary.open();
-            auto task = store->creatTaskURL(QStringLiteral("https://a.example/v"),
-                                            QStringLiteral("Firefox"), QStringLiteral("note"));
-            task->setCompletedDate(completed);
-            task->setSource_description(QStringLiteral("page text"));
-            task->setLocalFile(QStringLiteral("/W/one.mp4\n/W/two.mp4"));
-            task->setThumbnail(QByteArray("\xff\xd8 jpeg \0 bytes", 16));
-            task->setStatus(3);
-            task->setTryBestVideo(true);
-            task->setMustMP4Format(false);
-            task->setFailed_reason(QStringLiteral("ERROR: gone"));
-            task->setVideoWidth(1920);
-            task->setVideoHeight(1080);
-            task->setVideoEncodeName(QStringLiteral("h264"));
-            task->setDuration(12.5f);
-            auto file = addFile(*store, task, QStringLiteral("Clip"));
-            file->setUrl(QStringLiteral("reserved"));
-            file->setSource_description(QStringLiteral("file text"));
-            file->setThumbnail(QByteArray("thumb"));
-            file->setVideoEncodeName(QStringLiteral("vp9"));
-            file->setWidth(640);
-            file->setHeight(360);
-            file->setDuration(3.25f);
+            auto task = store->creatTaskURL(QString(), QString(), QString());
+            auto file = store->createFile(QUrl());
+            file->setTask(task);
+            for (const auto &attribute : taskAttributes)
+                attribute.write(*task);
+            for (const auto &attribute : fileAttributes)
+                attribute.write(*file);
             QVERIFY(store->save());
         }
         auto store = temporary.open();
         const TaskList tasks = store->existHistorys();
         QCOMPARE(tasks.size(), 1);
-        const auto task = tasks.first();
-        QVERIFY(task->createDate().isValid());
-        QCOMPARE(task->completedDate(), completed);
-        QCOMPARE(task->url(), QStringLiteral("https://a.example/v"));
-        QCOMPARE(task->browers(), QStringLiteral("Firefox"));
-        QCOMPARE(task->note(), QStringLiteral("note"));
-        QCOMPARE(task->source_description(), QStringLiteral("page text"));
-        QCOMPARE(task->localFile().split(QLatin1Char('\n')),
-                 QStringList({QStringLiteral("/W/one.mp4"), QStringLiteral("/W/two.mp4")}));
-        QCOMPARE(task->thumbnail(), QByteArray("\xff\xd8 jpeg \0 bytes", 16));
-        QCOMPARE(task->currentStatus(), 3);
-        QCOMPARE(task->tryBestVideo(), std::optional(true));
-        QCOMPARE(task->mustMP4Format(), std::optional(false));
-        QCOMPARE(task->failed_reason(), QStringLiteral("ERROR: gone"));
-        QCOMPARE(task->videoWidth(), std::optional<qint64>(1920));
-        QCOMPARE(task->videoHeight(), std::optional<qint64>(1080));
-        QCOMPARE(task->videoEncodeName(), QStringLiteral("h264"));
-        QCOMPARE(task->duration(), std::optional(12.5f));
-        const auto files = store->filesForTask(task);
+        QVERIFY(tasks.first()->createDate().isValid());
+        for (const auto &attribute : taskAttributes)
+            QVERIFY2(attribute.readsBack(*tasks.first()), attribute.name);
+        const auto files = store->filesForTask(tasks.first());
         QCOMPARE(files.size(), 1);
-        const auto file = files.first();
-        QCOMPARE(file->task(), task);
-        QCOMPARE(file->url(), QStringLiteral("reserved"));
-        QCOMPARE(file->localFile(), QStringLiteral("/W/Clip.mp4"));
-        QCOMPARE(file->name(), QStringLiteral("Clip"));
-        QCOMPARE(file->source_description(), QStringLiteral("file text"));
-        QCOMPARE(file->thumbnail(), QByteArray("thumb"));
-        QCOMPARE(file->videoEncodeName(), QStringLiteral("vp9"));
-        QCOMPARE(file->width(), std::optional<qint64>(640));
-        QCOMPARE(file->height(), std::optional<qint64>(360));
-        QCOMPARE(file->duration(), std::optional(3.25f));
+        QCOMPARE(files.first()->task(), tasks.first());
+        for (const auto &attribute : fileAttributes)
+            QVERIFY2(attribute.readsBack(*files.first()), attribute.name);
     }
 
     // Absent, 0 and empty are three different things, before and after a save, and an

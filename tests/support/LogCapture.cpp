@@ -1,7 +1,5 @@
 #include "support/LogCapture.h"
 
-#include <QMutexLocker>
-
 namespace
 {
 LogCapture *active = nullptr;
@@ -25,13 +23,13 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &, const QStri
     // Qt Test's own warnings (a failed QVERIFY in a slot, say) must still be seen.
     if (type != QtInfoMsg && type != QtDebugMsg && active->m_previous)
         active->m_previous(type, QMessageLogContext(), message);
-    QMutexLocker locker(&active->m_mutex);
+    std::lock_guard locker(active->m_mutex);
     active->m_lines << message;
 }
 
 QStringList LogCapture::lines() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     return m_lines;
 }
 
@@ -50,6 +48,6 @@ bool LogCapture::containsPart(const QString &part) const
 
 void LogCapture::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     m_lines.clear();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QMutex>
 #include <QStringList>
+
+#include <mutex>
 
 // Collects the log lines written while it lives (from any thread).
 class LogCapture
@@ -20,7 +21,7 @@ public:
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_lines;
     QtMessageHandler m_previous = nullptr;
 };

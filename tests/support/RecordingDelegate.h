@@ -3,9 +3,10 @@
 #include "download/NSYtdlpTaskDelegate.h"
 
 #include <QList>
-#include <QMutex>
 #include <QStringList>
 #include <QThread>
+
+#include <mutex>
 
 // Remembers every report of a download run, and on which thread it came.
 class RecordingDelegate : public NSYtdlpTaskDelegate
@@ -26,7 +27,7 @@ public:
     void clear();
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_reasons;
     QList<Progress> m_progress;
     QList<const QThread *> m_threads;
