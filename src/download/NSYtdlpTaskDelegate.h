@@ -18,4 +18,11 @@ public:
         Q_UNUSED(size);
         Q_UNUSED(speed);
     }
+    // The run is about to write this file (a destination line). NO when another running
+    // download writes it: the run then stops with a failure instead of writing into it.
+    virtual bool destinationStarts(const QString &path)
+    {
+        Q_UNUSED(path);
+        return true;
+    }
 };

@@ -61,6 +61,8 @@ public:
     // saveNow() on the main thread; from another thread the save is queued there and the
     // answer is YES.
     bool requestSave();
+    // Why the last save on the main thread failed; empty after one that succeeded.
+    QString lastSaveError() const;
 
     // For XManagedObject, under the lock.
     void noteChanged(const std::shared_ptr<XManagedObject> &object);
@@ -89,4 +91,5 @@ private:
     qint64 m_nextInsertSequence = 1;
     LoadedValueQueue m_loadedValues{200};
     std::atomic<bool> m_saveQueued{false};
+    QString m_lastSaveError;
 };

@@ -14,11 +14,6 @@
 namespace
 {
 
-constexpr qint64 statusCreated = 0;
-constexpr qint64 statusDownloading = 1;
-constexpr qint64 statusCompleted = 2;
-constexpr qint64 statusFailed = 3;
-
 quint64 truncatedSpeed(float speed)
 {
     if (!(speed > 0)) return 0;
@@ -54,25 +49,36 @@ void XTask::setDownloading()
     std::lock_guard locker(m_runMutex);
     m_pauseMark = false;
     m_completing = false;
-    setStatus(statusDownloading);
+    // The last run's runner no longer speaks for this task: its child has ended.
+    m_worker.reset();
+    setStatus(StatusDownloading);
 }
 
-bool XTask::startDownload()
+RunOutcome XTask::startDownload()
 {
     const std::shared_ptr<NSYtdlpTask> runner = makeWorker();
     if (runner->workingURL().isEmpty()) {
         // Nothing runs, so the task must not show as downloading.
         Log::line(
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
-        setStatus(statusCreated);
+        setStatus(StatusCreated);
         save();
-        return false;
+        return RunOutcome::NotSetUp;
     }
     runner->setFfmpegPath(runner->workingURL().toLocalFile());
     const QStringList files = runner->downloadURL(url());
     forgetDeletedFiles(runner->deletedFiles());
     saveLocalFiles(files);
-    return completeIfStillDownloading();
+    const bool completed = completeIfStillDownloading();
+    m_destinationClaims.clear();
+    return completed ? RunOutcome::Completed : outcomeOfRun();
+}
+
+RunOutcome XTask::outcomeOfRun() const
+{
+    std::lock_guard locker(m_runMutex);
+    if (m_pauseMark) return RunOutcome::Paused;
+    return currentStatus() == StatusFailed ? RunOutcome::Failed : RunOutcome::Paused;
 }
 
 // A merge input recorded by an earlier run is gone once this run's merge deleted it.
@@ -91,29 +97,30 @@ bool XTask::completeIfStillDownloading()
 {
     {
         std::lock_guard locker(m_runMutex);
-        if (m_pauseMark || currentStatus() != statusDownloading) return false;
+        if (m_pauseMark || currentStatus() != StatusDownloading) return false;
         m_completing = true;
     }
     makeBestThumbnail();
     setCompletedDate(QDateTime::currentDateTime());
-    setStatus(statusCompleted);
+    setStatus(StatusCompleted);
     setSource_description(tryDescriptionFromSource());
     save();
     return true;
 }
 
-void XTask::pauseDownload()
+bool XTask::pauseDownload()
 {
     std::shared_ptr<NSYtdlpTask> runner;
     {
         std::lock_guard locker(m_runMutex);
-        if (m_completing) return;
+        if (m_completing) return false;
         m_pauseMark = true;
         runner = m_worker;
     }
     if (runner) runner->stop();
-    setStatus(statusCreated);
+    setStatus(StatusCreated);
     save();
+    return true;
 }
 
 void XTask::progress(float progress, float size, float speed)
@@ -123,7 +130,7 @@ void XTask::progress(float progress, float size, float speed)
     if (m_pauseMark) return;
     m_progress.store(progress);
     m_speed.store(truncatedSpeed(speed));
-    setStatus(statusDownloading);
+    setStatus(StatusDownloading);
 }
 
 void XTask::downloadStoppedWithReason(const QString &reason)
@@ -133,7 +140,18 @@ void XTask::downloadStoppedWithReason(const QString &reason)
         // A yt-dlp ended by a pause may still say "ERROR: Interrupted by user".
         if (m_pauseMark) return;
         setFailed_reason(reason);
-        setStatus(statusFailed);
+        setStatus(StatusFailed);
     }
     save();
+}
+
+bool XTask::destinationStarts(const QString &path)
+{
+    if (m_destinationClaims.count(path)) return true;
+    bool heldElsewhere = false;
+    auto claim = XCoreDataManagement::shared().claimDestination(path, &heldElsewhere);
+    if (heldElsewhere) return false;
+    // Without a claims folder nothing can be checked; the download goes on as before.
+    if (claim) m_destinationClaims.emplace(path, std::move(claim));
+    return true;
 }
