@@ -1,39 +1,24 @@
 #include "download/NSterminal.h"
 
 #include "platform/Log.h"
+#include "platform/TextDecoding.h"
 
-#include <QFileInfo>
 #include <QProcess>
-#include <QStringDecoder>
 
-QString NSterminal::order(const QString &path, const QStringList &arguments, QString *error)
+QString NSterminal::order(const QString &path, const QStringList &arguments, QString *error,
+                          int timeLimitMs)
 {
-    QProcess process;
-    // QProcess searches PATH for a bare name; the caller's path must be taken as it is.
-    const QString program =
-        path.contains(QLatin1Char('/')) ? path : QFileInfo(path).absoluteFilePath();
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1)) {
-        if (error) *error = process.errorString();
+    const ToolRunner::Outcome outcome = ToolRunner::run(path, arguments, {timeLimitMs, {}});
+    if (!outcome.started) {
+        if (error) *error = outcome.launchError;
         return {};
     }
-    // waitForFinished keeps reading both pipes into QProcess's buffers, so a chatty child
-    // never blocks on a full pipe.
-    process.waitForFinished(-1);
-    const QString output = stringByPipe(process.readAllStandardOutput());
-    if (!output.isNull()) return output;
-    return stringByPipe(process.readAllStandardError());
+    return outcome.text();
 }
 
 QString NSterminal::stringByPipe(const QByteArray &data)
 {
-    if (data.isEmpty()) return {};
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(data);
-    if (decoder.hasError()) return {};
-    return text;
+    return TextDecoding::pipeText(data);
 }
 
 void NSterminal::printTaskSH(const QProcess &process)

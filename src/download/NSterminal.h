@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ToolRunner.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +14,9 @@ public:
     // Standard output when the program wrote any, else standard error, else a null string.
     // The path is used as given (no PATH search). A launch failure sets *error (when given)
     // and returns a null string. Both streams are drained while the program runs.
+    // A run past timeLimitMs is ended and answers what it wrote until then.
     static QString order(const QString &path, const QStringList &arguments,
-                         QString *error = nullptr);
+                         QString *error = nullptr, int timeLimitMs = ToolRunner::noTimeLimit);
     // The bytes as UTF-8 text; null when empty or not valid UTF-8.
     static QString stringByPipe(const QByteArray &data);
     // Logs "Order: <path> <arg> <arg>...".

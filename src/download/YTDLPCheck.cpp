@@ -4,8 +4,9 @@
 #include "platform/Log.h"
 #include "platform/Resources.h"
 
+#include "platform/ToolRunner.h"
+
 #include <QDir>
-#include <QProcess>
 
 namespace
 {
@@ -13,6 +14,7 @@ namespace
 const QString upToDate = QStringLiteral("yt-dlp is up to date (");
 const QString updated = QStringLiteral("Updated yt-dlp to ");
 const QString missing = QStringLiteral("No such file or directory");
+constexpr int scriptTimeLimitMs = 20 * 60 * 1000;
 
 QString versionAfter(const QString &text, const QString &prefix)
 {
@@ -34,27 +36,18 @@ bool YTDLPCheck::claim()
     return true;
 }
 
-YTDLPCheck::Output YTDLPCheck::runScript(const QString &name, const QStringList &arguments)
+ToolRunner::Outcome YTDLPCheck::runScript(const QString &name, const QStringList &arguments)
 {
-    Output output;
     const QString script = Resources::pathForResource(name, QStringLiteral("sh"));
     if (script.isEmpty()) {
         Log::line(QStringLiteral("Resource %1.sh not found.").arg(name));
-        return output;
+        return {};
     }
-    QProcess process;
-    process.setProgram(QStringLiteral("/bin/sh"));
-    process.setArguments(QStringList{script} + arguments);
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1)) {
-        Log::line(QStringLiteral("ErrorLog:%1").arg(process.errorString()));
-        return output;
-    }
-    process.waitForFinished(-1);
-    output.started = true;
-    output.standardOutput = process.readAllStandardOutput();
-    output.standardError = process.readAllStandardError();
-    return output;
+    // The install script allows its download 15 minutes.
+    const ToolRunner::Outcome outcome = ToolRunner::run(
+        QStringLiteral("/bin/sh"), QStringList{script} + arguments, {scriptTimeLimitMs, {}});
+    if (!outcome.started) Log::line(QStringLiteral("ErrorLog:%1").arg(outcome.launchError));
+    return outcome;
 }
 
 qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
@@ -62,7 +55,7 @@ qint64 YTDLPCheck::checkYtdlpInURL(const QUrl &folder, QString *error)
     if (!claim()) return -1;
     QStringList arguments;
     if (!folder.isEmpty()) arguments << folder.toLocalFile();
-    const Output output = runScript(QStringLiteral("update"), arguments);
+    const ToolRunner::Outcome output = runScript(QStringLiteral("update"), arguments);
     if (!output.started) return -1;
 
     const QString text = QString::fromUtf8(output.standardOutput);
@@ -87,7 +80,7 @@ void YTDLPCheck::installAtPath(const QUrl &folder)
 {
     if (!claim()) return;
     const QString target = QDir(folder.toLocalFile()).filePath(QStringLiteral("yt-dlp"));
-    const Output output = runScript(QStringLiteral("install"), {target});
+    const ToolRunner::Outcome output = runScript(QStringLiteral("install"), {target});
     for (const QByteArray &stream : {output.standardOutput, output.standardError}) {
         const QString text = NSterminal::stringByPipe(stream);
         if (!text.isEmpty()) Log::line(text);

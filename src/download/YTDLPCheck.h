@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ToolRunner.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -15,12 +17,7 @@ public:
     QString version() const { return m_version; }
 
 private:
-    struct Output {
-        bool started = false;
-        QByteArray standardOutput;
-        QByteArray standardError;
-    };
-    Output runScript(const QString &name, const QStringList &arguments);
+    ToolRunner::Outcome runScript(const QString &name, const QStringList &arguments);
     bool claim();
 
     bool m_used = false;

@@ -32,8 +32,9 @@ bool exists(const QString &path)
 QString NSffmpeg::ffmpegInfomationAtPath(const QString &ffmpegFolder)
 {
     QString error;
-    QString text = NSterminal::order(ffmpegFolder + QStringLiteral("/ffmpeg"),
-                                     {QStringLiteral("-version")}, &error);
+    QString text =
+        NSterminal::order(ffmpegFolder + QStringLiteral("/ffmpeg"), {QStringLiteral("-version")},
+                          &error, ToolRunner::probeTimeLimitMs);
     if (!error.isEmpty()) {
         Log::line(QStringLiteral("ffmpegInfomationAtPath error %1").arg(error));
         return {};
@@ -195,10 +196,11 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
                                    "-vframes",   "1",
                                    "-q:v",       "2",
                                    thumbnailFile};
-    const ToolRunner::Outcome outcome =
-        ToolRunner::run(ffmpegPath, arguments, [](const QByteArray &chunk) {
-            Log::line(QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
-        });
+    const ToolRunner::Outcome outcome = ToolRunner::run(
+        ffmpegPath, arguments,
+        {ToolRunner::probeTimeLimitMs, [](const QByteArray &chunk) {
+             Log::line(QStringLiteral("loadThumbnailInfo Result:%1").arg(QString::fromUtf8(chunk)));
+         }});
     if (!outcome.started) {
         Log::line(QStringLiteral("ffmpeg Thumbnail error:%1").arg(outcome.launchError));
         return false;

@@ -14,7 +14,7 @@ QString NSffprobe::run(const QString &ffprobeFolder, const QStringList &argument
         return {};
     }
     return NSterminal::order(QDir(ffprobeFolder).filePath(QStringLiteral("ffprobe")), arguments,
-                             error);
+                             error, ToolRunner::probeTimeLimitMs);
 }
 
 QString NSffprobe::detailMediaFileURL(const QUrl &file, const QString &ffprobeFolder)

@@ -1,8 +1,8 @@
 #include "media/SystemToolLinker.h"
 
-#include "platform/ToolRunner.h"
 #include "media/ToolchainInstaller.h"
 #include "platform/Log.h"
+#include "platform/ToolRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +54,8 @@ QString SystemToolLinker::link(const QString &tool, const QString &target,
         QFile::remove(temporary);
         return QStringLiteral("cannot replace %1").arg(entry);
     }
-    const ToolRunner::Outcome check = ToolRunner::run(entry, {QStringLiteral("-version")});
+    const ToolRunner::Outcome check =
+        ToolRunner::run(entry, {QStringLiteral("-version")}, {ToolRunner::probeTimeLimitMs, {}});
     if (!check.exitedCleanly() || check.text().isEmpty())
         return QStringLiteral("%1 does not answer -version").arg(entry);
     return {};

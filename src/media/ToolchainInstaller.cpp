@@ -1,13 +1,19 @@
 #include "media/ToolchainInstaller.h"
 
 #include "download/NSterminal.h"
-#include "platform/ToolRunner.h"
 #include "platform/Log.h"
+#include "platform/ToolRunner.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
+
+namespace
+{
+// curl's own limit in the install script is 15 minutes; a tool download gets the same.
+constexpr int downloadTimeLimitMs = 15 * 60 * 1000;
+} // namespace
 
 void ToolchainInstaller::keepError(QString *error, const QString &text)
 {
@@ -167,15 +173,17 @@ QString ToolchainInstaller::downloadAndVerify(const QString &tool, const QString
                                               QString *error) const
 {
     const QString url = m_programs.downloadServer + QStringLiteral("/Zelvo/") + tool;
-    const ToolRunner::Outcome download =
-        ToolRunner::run(m_programs.curl, {QStringLiteral("-L"), QStringLiteral("--fail"), url,
-                                          QStringLiteral("-o"), temporary});
+    const ToolRunner::Outcome download = ToolRunner::run(
+        m_programs.curl,
+        {QStringLiteral("-L"), QStringLiteral("--fail"), url, QStringLiteral("-o"), temporary},
+        {downloadTimeLimitMs, {}});
     if (!download.started) return QStringLiteral("curl cannot run (%1)").arg(download.launchError);
     if (!download.exitedCleanly() || !QFile::exists(temporary))
         return QStringLiteral("the download from %1 failed (%2)")
             .arg(url, NSterminal::stringByPipe(download.standardError).trimmed());
     run(m_programs.chmod, {QStringLiteral("a+rx"), temporary}, error);
-    const ToolRunner::Outcome check = ToolRunner::run(temporary, {QStringLiteral("-version")});
+    const ToolRunner::Outcome check = ToolRunner::run(temporary, {QStringLiteral("-version")},
+                                                      {ToolRunner::probeTimeLimitMs, {}});
     if (!check.exitedCleanly() || check.text().isEmpty())
         return QStringLiteral("the downloaded file does not run");
     return {};

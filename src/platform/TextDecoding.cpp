@@ -9,3 +9,9 @@ std::optional<QString> TextDecoding::strictUtf8(const QByteArray &bytes)
     if (decoder.hasError()) return std::nullopt;
     return text;
 }
+
+QString TextDecoding::pipeText(const QByteArray &bytes)
+{
+    if (bytes.isEmpty()) return {};
+    return strictUtf8(bytes).value_or(QString());
+}

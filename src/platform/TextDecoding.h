@@ -11,4 +11,6 @@ class TextDecoding
 {
 public:
     static std::optional<QString> strictUtf8(const QByteArray &bytes);
+    // A tool's output as text: null when empty or not valid UTF-8.
+    static QString pipeText(const QByteArray &bytes);
 };

@@ -35,7 +35,8 @@ DownloadRegistry::StartAnswer DownloadRegistry::start(const std::shared_ptr<XTas
         run.restartWanted = true;
         return StartAnswer::Queued;
     }
-    auto claim = XCoreDataManagement::shared().claimTask(*task);
+    XCoreDataManagement *store = task->store();
+    auto claim = store ? store->claimTask(*task) : nullptr;
     if (!claim) {
         refuse(task);
         return StartAnswer::Refused;
