@@ -2,6 +2,7 @@
 
 #include "download/NSYtdlpTask.h"
 #include "platform/Log.h"
+#include "platform/ToolCancellation.h"
 #include "store/XCoreDataManagement.h"
 
 #include <chrono>
@@ -52,7 +53,8 @@ DownloadRegistry::StartAnswer DownloadRegistry::start(const std::shared_ptr<XTas
 void DownloadRegistry::refuse(const std::shared_ptr<XTask> &task)
 {
     QString reason;
-    if (!XCoreDataManagement::shared().isOpen())
+    const XCoreDataManagement *store = task->store();
+    if (!store || !store->isOpen())
         reason = QStringLiteral("the history is not open");
     else if (!task->rowId())
         reason = QStringLiteral("the task is not saved in the history");
@@ -75,11 +77,15 @@ void DownloadRegistry::launch(Run &run)
     run.finished = false;
     run.paused = false;
     run.restartWanted = false;
+    run.tools = std::make_shared<ToolCancellation>();
     run.task->setDownloading();
     run.task->save();
     // The child is spawned and waited for on this thread, so its death signal follows it.
-    run.thread = std::thread([this, &run, task = run.task, serial = run.serial] {
-        const RunOutcome outcome = task->startDownload();
+    run.thread = std::thread([this, &run, task = run.task, serial = run.serial, tools = run.tools] {
+        const RunOutcome outcome = [&] {
+            ToolCancellation::Scope scope(*tools);
+            return task->startDownload();
+        }();
         {
             std::lock_guard locker(m_endMutex);
             run.outcome = outcome;
@@ -114,17 +120,25 @@ RunEnd DownloadRegistry::endOf(const std::shared_ptr<XTask> &task, RunOutcome ou
                                bool remove) const
 {
     if (remove) {
-        if (XCoreDataManagement::shared().removeItem(task)) return {RunOutcome::Removed, {}};
+        if (removeTask(task)) return {RunOutcome::Removed, {}};
         return {RunOutcome::SaveFailed, QStringLiteral("the task could not be removed")};
     }
     // Saves queued by the run's thread report nothing; this one, on the main thread, says
     // whether the history now holds the end of the run.
     if (!task->save()) {
-        return {RunOutcome::SaveFailed, QStringLiteral("the history could not be saved: %1")
-                                            .arg(XCoreDataManagement::shared().lastSaveError())};
+        const XCoreDataManagement *store = task->store();
+        return {RunOutcome::SaveFailed,
+                QStringLiteral("the history could not be saved: %1")
+                    .arg(store ? store->lastSaveError() : QStringLiteral("the task is in none"))};
     }
     if (outcome == RunOutcome::Failed) return {outcome, task->failed_reason()};
     return {outcome, {}};
+}
+
+bool DownloadRegistry::removeTask(const std::shared_ptr<XTask> &task)
+{
+    XCoreDataManagement *store = task->store();
+    return store && store->removeItem(task);
 }
 
 DownloadRegistry::PauseAnswer DownloadRegistry::pause(const std::shared_ptr<XTask> &task)
@@ -148,8 +162,7 @@ DownloadRegistry::RemoveAnswer DownloadRegistry::removeWhenEnded(const std::shar
     if (!task) return RemoveAnswer::Failed;
     const auto found = m_runs.find(task.get());
     if (found == m_runs.end())
-        return XCoreDataManagement::shared().removeItem(task) ? RemoveAnswer::Removed
-                                                              : RemoveAnswer::Failed;
+        return removeTask(task) ? RemoveAnswer::Removed : RemoveAnswer::Failed;
     Run &run = *found->second;
     run.removeWanted = true;
     run.restartWanted = false;
@@ -182,13 +195,14 @@ void DownloadRegistry::joinAll(int timeoutMs)
         for (auto &[key, run] : m_runs) {
             if (run->finished) continue;
             if (const auto worker = run->task->worker()) worker->kill();
+            run->tools->cancel();
         }
     }
     for (auto &[key, run] : m_runs) {
         run->thread.join();
         run->claim.reset();
         if (run->removeWanted)
-            XCoreDataManagement::shared().removeItem(run->task);
+            removeTask(run->task);
         else
             run->task->save();
     }

@@ -11,6 +11,7 @@
 #include <thread>
 
 class TaskClaim;
+class ToolCancellation;
 class XTask;
 
 // Owns every running download: one joinable thread per running task, which holds the task's
@@ -60,6 +61,8 @@ private:
         std::shared_ptr<XTask> task;
         std::unique_ptr<TaskClaim> claim;
         std::thread thread;
+        // Ends the tools (ffprobe, ffmpeg) the run's recording waits on.
+        std::shared_ptr<ToolCancellation> tools;
         quint64 serial = 0;
         // Written by the run's thread under m_endMutex.
         bool finished = false;
@@ -74,6 +77,7 @@ private:
     void runEnded(XTask *key, quint64 serial);
     RunEnd endOf(const std::shared_ptr<XTask> &task, RunOutcome outcome, bool remove) const;
     void refuse(const std::shared_ptr<XTask> &task);
+    static bool removeTask(const std::shared_ptr<XTask> &task);
     bool allFinished() const;
     void joinAll(int timeoutMs);
 

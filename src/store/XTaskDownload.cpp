@@ -146,9 +146,10 @@ void XTask::downloadStoppedWithReason(const QString &reason)
 
 bool XTask::destinationStarts(const QString &path)
 {
-    if (m_destinationClaims.count(path)) return true;
+    const XCoreDataManagement *own = store();
+    if (!own || m_destinationClaims.count(path)) return true;
     bool heldElsewhere = false;
-    auto claim = XCoreDataManagement::shared().claimDestination(path, &heldElsewhere);
+    auto claim = own->claimDestination(path, &heldElsewhere);
     if (heldElsewhere) return false;
     // Without a claims folder nothing can be checked; the download goes on as before.
     if (claim) m_destinationClaims.emplace(path, std::move(claim));

@@ -268,7 +268,7 @@ void TestDownloadRegistry::stopAllBoundsARecordingThatHangs()
     QFile::remove(folder + "/yt-dlp");
     FakeExecutable::write(folder + "/yt-dlp", quickYtdlp(folder));
     QFile::remove(folder + "/ffprobe");
-    FakeExecutable::write(folder + "/ffprobe", "exec sleep 600\n");
+    FakeExecutable::write(folder + "/ffprobe", "sleep 600\n");
     const auto task = newTask(m_site.url("late.mp4"));
     QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
