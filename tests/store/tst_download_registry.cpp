@@ -32,18 +32,37 @@ private:
     QString useFolder(const QString &name, const QString &tool = {}, const QString &body = {})
     {
         const QString folder = m_site.makeToolFolder(name);
-        if (!tool.isEmpty()) {
-            QFile::remove(folder + "/" + tool);
-            if (!body.isEmpty()) FakeExecutable::write(folder + "/" + tool, body);
-        }
+        if (!tool.isEmpty()) replaceTool(folder, tool, body);
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, folder);
         return folder;
     }
-    // A yt-dlp that "downloads" the site's a.mp4 into the folder at once.
-    QString quickYtdlp(const QString &folder) const
+    static void replaceTool(const QString &folder, const QString &tool, const QString &body)
     {
-        return QStringLiteral("cp '%1' '%2/late.mp4'\necho '[download] Destination: %2/late.mp4'\n")
-            .arg(m_site.siteFile("a.mp4"), folder);
+        QFile::remove(folder + "/" + tool);
+        if (!body.isEmpty()) FakeExecutable::write(folder + "/" + tool, body);
+    }
+    // A folder whose yt-dlp "downloads" the site's a.mp4 at once, with the given ffprobe.
+    QString useQuickFolder(const QString &name, const QString &ffprobe = {})
+    {
+        const QString folder = useFolder(name);
+        replaceTool(folder, "yt-dlp",
+                    QStringLiteral("cp '%1' '%2/late.mp4'\n"
+                                   "echo '[download] Destination: %2/late.mp4'\n")
+                        .arg(m_site.siteFile("a.mp4"), folder));
+        if (!ffprobe.isEmpty()) replaceTool(folder, "ffprobe", ffprobe);
+        return folder;
+    }
+    // Starts a task in such a folder; null unless yt-dlp has ended and ffprobe runs in time.
+    std::shared_ptr<XTask> startUntilProbing(const QString &folder)
+    {
+        const auto task = newTask(m_site.url("late.mp4"));
+        if (m_registry.start(task) != DownloadRegistry::StartAnswer::Started) return nullptr;
+        QElapsedTimer timer;
+        timer.start();
+        while (processesMentioning(folder + "/ffprobe").isEmpty() && timer.elapsed() < 10000)
+            QTest::qWait(20);
+        if (processesMentioning(folder + "/ffprobe").isEmpty()) return nullptr;
+        return processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
     }
     std::shared_ptr<XTask> newTask(const QString &url)
     {
@@ -186,15 +205,10 @@ void TestDownloadRegistry::secondStartOfARunningTaskStartsNothing()
 
 void TestDownloadRegistry::pauseAfterYtdlpEndedLetsTheTaskComplete()
 {
-    // yt-dlp finishes at once; the probing of its file (part of recording it) is slow.
-    const QString folder = useFolder("late pause");
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(folder + "/yt-dlp", quickYtdlp(folder));
-    QFile::remove(folder + "/ffprobe");
-    FakeExecutable::write(folder + "/ffprobe", "sleep 1\nexec /usr/bin/ffprobe \"$@\"\n");
-    const auto task = newTask(m_site.url("late.mp4"));
-    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
-    QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
+    // The probing of the file (part of recording it) is slow.
+    const QString folder = useQuickFolder("late pause", "sleep 1\nexec /usr/bin/ffprobe \"$@\"\n");
+    const auto task = startUntilProbing(folder);
+    QVERIFY(task);
     QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
     // A start now is no restart either.
     QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::AlreadyRunning);
@@ -209,9 +223,7 @@ void TestDownloadRegistry::pauseAfterYtdlpEndedLetsTheTaskComplete()
 
 void TestDownloadRegistry::pauseAfterCompletionBeganKeepsItCompleted()
 {
-    const QString folder = useFolder("pause while completing");
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(folder + "/yt-dlp", quickYtdlp(folder));
+    useQuickFolder("pause while completing");
     const auto task = newTask(m_site.url("late.mp4"));
     QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     // Events wait, so the registry has not yet heard that the run ended.
@@ -264,14 +276,9 @@ void TestDownloadRegistry::removalWaitsForTheRunAndTakesItsFiles()
 
 void TestDownloadRegistry::stopAllBoundsARecordingThatHangs()
 {
-    const QString folder = useFolder("hung probe");
-    QFile::remove(folder + "/yt-dlp");
-    FakeExecutable::write(folder + "/yt-dlp", quickYtdlp(folder));
-    QFile::remove(folder + "/ffprobe");
-    FakeExecutable::write(folder + "/ffprobe", "sleep 600\n");
-    const auto task = newTask(m_site.url("late.mp4"));
-    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
-    QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
+    const QString folder = useQuickFolder("hung probe", "sleep 600\n");
+    const auto task = startUntilProbing(folder);
+    QVERIFY(task);
     QElapsedTimer timer;
     timer.start();
     m_registry.stopAll(500);
