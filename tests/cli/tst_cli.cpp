@@ -96,6 +96,7 @@ private slots:
     void ctrlCAfterYtdlpEndedLetsTheTaskComplete();
     void failedDownloadSaysWhatArrivedAndIsResumed();
     void failedSaveIsSaid();
+    void twoProcessesNeverWriteOneFile();
 };
 
 void TestCli::initTestCase()
@@ -365,6 +366,34 @@ void TestCli::failedSaveIsSaid()
     QCOMPARE(process.exitCode(), 1);
     QVERIFY2(err.contains("Task 1: the history could not be saved: "), qPrintable(err));
     QVERIFY(!home.run({"list"}).out.startsWith("1  completed"));
+}
+
+void TestCli::twoProcessesNeverWriteOneFile()
+{
+    const Home home(m_site);
+    const QString folder = home.folder("work");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
+    QProcess first;
+    const auto cleanup = qScopeGuard([&] {
+        first.kill();
+        first.waitForFinished();
+    });
+    home.prepare(first);
+    const QString url = m_site.url("slow/40000/a.mp4");
+    first.start(binary(), {"download", url});
+    QVERIFY(partWritten(folder + "/a [a].mp4.part"));
+    // Another page URL, the same file name.
+    const Result second = home.run({"download", url + "?again"});
+    QVERIFY2(second.status == 1, qPrintable(second.out + second.err));
+    QVERIFY2(second.err.contains("Download failed: Another download is writing " + folder +
+                                 "/a [a].mp4; this one stops."),
+             qPrintable(second.err));
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(first.exitCode(), 0);
+    QFile written(folder + "/a [a].mp4");
+    QFile original(m_site.siteFile("a.mp4"));
+    QVERIFY(written.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll() == original.readAll());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
