@@ -143,7 +143,10 @@ void NSYtdlpTask::analysisLog(const QString &line)
         while (path.endsWith(QLatin1Char('\r')) || path.endsWith(QLatin1Char('\n')) ||
                path.endsWith(QLatin1Char(' ')))
             path.chop(1);
-        if (!path.isEmpty() && destinationIsFree(path)) addCompletedFile(path);
+        // A file another download writes is not this run's, not even as pieces to remove.
+        if (path.isEmpty() || !destinationIsFree(path)) return;
+        addCompletedFile(path);
+        if (NSYtdlpTaskDelegate *target = delegate()) target->destinationNamed(path);
         return;
     }
     const qsizetype already = line.indexOf(alreadyMarker);

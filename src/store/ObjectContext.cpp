@@ -162,16 +162,17 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
     m_loadedValues.add(object.shared_from_this(), slot);
 }
 
-bool ObjectContext::saveNow()
+bool ObjectContext::saveNow(const Admission &admit)
 {
     std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
     m_lastSaveError.clear();
     if (!hasChanges()) return true;
     SaveTransaction transaction(*m_database);
-    if (!transaction.run(m_inserted, m_changed, m_deleted)) {
+    if (!transaction.run(m_inserted, m_changed, m_deleted, admit)) {
         m_lastSaveError = transaction.errorMessage();
-        Log::line(QStringLiteral("XCoreDataManagement save error: %1").arg(m_lastSaveError));
+        if (!transaction.wasRefused())
+            Log::line(QStringLiteral("XCoreDataManagement save error: %1").arg(m_lastSaveError));
         return false;
     }
     commitSucceeded();
