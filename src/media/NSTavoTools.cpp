@@ -42,16 +42,6 @@ QString mediumTimeFormat(const QLocale &locale)
     return format.trimmed();
 }
 
-QByteArray jpegBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    if (!writer.write(image)) return {};
-    return bytes;
-}
-
 } // namespace
 
 QString NSTavoTools::stringNetworkSpeed(quint64 count)
@@ -143,9 +133,24 @@ QImage NSTavoTools::resizeImage(const QImage &image, const QSizeF &size)
     return image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QByteArray NSTavoTools::jpegBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    if (!writer.write(image)) return {};
+    return bytes;
+}
+
 QByteArray NSTavoTools::loadThumbnailBymacOSVideo(const QUrl &video, const CMTime &time)
 {
     VideoFrameSource source(video.toLocalFile());
+    return keyFrameThumbnail(source, time);
+}
+
+QByteArray NSTavoTools::keyFrameThumbnail(VideoFrameSource &source, const CMTime &time)
+{
     const VideoFrameSource::Frame frame = source.keyFrameAt(time.seconds());
     if (frame.image.isNull()) {
         Log::line(QStringLiteral("Error extracting image: %1").arg(source.errorString()));

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class VideoFrameSource;
+
 // The shared toolbox: the texts in which speeds, dates and durations are shown or passed to
 // ffmpeg, the test that rejects plain frames as thumbnails, image scaling, in-process frame and
 // duration reading, and the one-button alert.
@@ -37,6 +39,10 @@ public:
 
     // JPEG of the key frame at or before the time, or null when it is more than a second off.
     static QByteArray loadThumbnailBymacOSVideo(const QUrl &video, const CMTime &time);
+    // The same from a source that stays open for the next question.
+    static QByteArray keyFrameThumbnail(VideoFrameSource &source, const CMTime &time);
+    // Null when the image cannot be encoded.
+    static QByteArray jpegBytes(const QImage &image);
     // Whole seconds of the file; the no-duration mark when unknown or unreadable.
     static float loadDurationBymacOSVideo(const QUrl &video);
 

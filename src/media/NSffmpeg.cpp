@@ -11,6 +11,9 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
+#include <climits>
+
 namespace
 {
 
@@ -55,28 +58,49 @@ QString NSffmpeg::freeMergeName(const QString &firstInput)
     return candidate;
 }
 
+// A merge or cut copies the video and at most re-encodes the audio: far faster than a second a
+// megabyte, so only a hung ffmpeg meets this limit.
+int NSffmpeg::copyTimeLimitMs(const QList<QUrl> &inputs)
+{
+    qint64 megabytes = 0;
+    for (const QUrl &input : inputs)
+        megabytes += QFileInfo(input.toLocalFile()).size() / (1024 * 1024);
+    return int(std::min<qint64>(60'000 + megabytes * 1000, INT_MAX));
+}
+
 bool NSffmpeg::hasVideoStream(const QString &path, const QString &ffprobeFolder)
 {
     return NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(path), ffprobeFolder).has_value();
 }
 
-// ffmpeg can fail and still leave a file: empty, truncated, or (a copy-cut with no key frame in
-// the span) without its video. Such a result must not pass for the merge or the cut, whose
-// callers then delete the source. Null when the output is sound.
 QString NSffmpeg::faultInOutput(const ToolRunner::Outcome &outcome, const QList<QUrl> &inputs,
-                                const QString &output, const QString &ffprobeFolder)
+                                const QString &output, const QString &ffprobeFolder,
+                                const QString &videoCodec)
 {
     if (!exists(output)) return QStringLiteral("no output file");
-    if (outcome.crashed || outcome.exitCode != 0)
+    if (outcome.timedOut || outcome.cancelled) return QStringLiteral("ffmpeg was stopped");
+    if (!outcome.exitedCleanly())
         return QStringLiteral("ffmpeg exited with status %1").arg(outcome.exitCode);
     if (QFileInfo(output).size() == 0) return QStringLiteral("the output is empty");
-    for (const QUrl &input : inputs) {
-        if (hasVideoStream(input.toLocalFile(), ffprobeFolder))
-            return hasVideoStream(output, ffprobeFolder)
-                       ? QString()
-                       : QStringLiteral("the output has no video");
-    }
+    const bool inputHasVideo = std::any_of(inputs.begin(), inputs.end(), [&](const QUrl &input) {
+        return hasVideoStream(input.toLocalFile(), ffprobeFolder);
+    });
+    if (!inputHasVideo && videoCodec.isEmpty()) return {};
+    const std::optional<NSMediaInfo> info =
+        NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(output), ffprobeFolder);
+    if (!info) return QStringLiteral("the output has no video");
+    if (videoCodec.isEmpty()) return {};
+    if (info->videoEncodeName() != videoCodec)
+        return QStringLiteral("the output's video is %1, not %2")
+            .arg(info->videoEncodeName(), videoCodec);
+    if (!(info->duration() > 0)) return QStringLiteral("the output lasts no time");
     return {};
+}
+
+QString NSffmpeg::faultInReencode(const ToolRunner::Outcome &outcome, const QString &output,
+                                  const QString &ffprobeFolder)
+{
+    return faultInOutput(outcome, {}, output, ffprobeFolder, QStringLiteral("h264"));
 }
 
 QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath)
@@ -97,7 +121,8 @@ QString NSffmpeg::mergeFiles(const QList<QUrl> &files, const QString &ffmpegPath
               << "experimental"
               << "-shortest" << output;
 
-    const ToolRunner::Outcome outcome = ToolRunner::run(ffmpegPath, arguments);
+    const ToolRunner::Outcome outcome =
+        ToolRunner::run(ffmpegPath, arguments, {copyTimeLimitMs(files), {}});
     if (!outcome.started) {
         Log::line(QStringLiteral("mergeFilesByffmpeg failed."));
         Log::line(QStringLiteral("mergeFilesByffmpeg error:%1").arg(outcome.launchError));
@@ -154,7 +179,8 @@ bool NSffmpeg::cutoutVideo(const QUrl &input, const QUrl &output, float startSec
         "-c",      "copy",
         outputPath};
     const ToolRunner::Outcome outcome =
-        ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments);
+        ToolRunner::run(QDir(ffmpegFolder).filePath(QStringLiteral("ffmpeg")), arguments,
+                        {copyTimeLimitMs({input}), {}});
     if (!outcome.started) {
         Log::line(QStringLiteral("cutoutVideo error:%1").arg(outcome.launchError));
         return false;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ToolRunner.h"
 #include "media/ToolchainInstaller.h"
+#include "platform/ToolRunner.h"
 
 #include <QList>
 #include <QString>
@@ -26,6 +26,18 @@ public:
     static bool loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &video, float second,
                                       const QString &ffmpegPath);
 
+    // The one judge of an ffmpeg job's output, since ffmpeg can fail and still leave a file
+    // (empty, truncated, or a copy-cut with no key frame in its span and so no video), which
+    // must not pass for a result whose sources are then deleted. Sound when ffmpeg exited 0,
+    // the file is not empty, it has video when an input had, and, when a codec is named, its
+    // video is of that codec and lasts longer than 0. Null when sound, else the fault.
+    static QString faultInOutput(const ToolRunner::Outcome &outcome, const QList<QUrl> &inputs,
+                                 const QString &output, const QString &ffprobeFolder,
+                                 const QString &videoCodec = QString());
+    // A re-encode's result: H.264 video that lasts longer than 0.
+    static QString faultInReencode(const ToolRunner::Outcome &outcome, const QString &output,
+                                   const QString &ffprobeFolder);
+
     // The installation through the developer tools, Homebrew and the download server.
     static bool detectXcode_SelectandReturnError(QString *error, const Handler &handler);
     static bool xcode_selectInstallandReturnError(QString *error);
@@ -42,8 +54,7 @@ public:
 
 private:
     static QString freeMergeName(const QString &firstInput);
-    static QString faultInOutput(const ToolRunner::Outcome &outcome, const QList<QUrl> &inputs,
-                                 const QString &output, const QString &ffprobeFolder);
+    static int copyTimeLimitMs(const QList<QUrl> &inputs);
     static bool hasVideoStream(const QString &path, const QString &ffprobeFolder);
     static bool refuseCut(const QUrl &input, const QUrl &output, float startSecond,
                           float durationSecond, const QString &ffmpegFolder);

@@ -1,6 +1,7 @@
 #include "media/NSffmpegConvert264.h"
 
 #include "download/NSterminal.h"
+#include "media/NSffmpeg.h"
 #include "platform/Log.h"
 
 #include <QDir>
@@ -17,6 +18,8 @@ namespace
 // one a second, then a kill when it still runs a few seconds after the third.
 constexpr int interruptCount = 3;
 constexpr int killTick = interruptCount - 1 + 5;
+// How long a destroyed encoder lets ffmpeg finish its file after the interrupts.
+constexpr int destructionWaitMs = 3000;
 
 } // namespace
 
@@ -32,8 +35,50 @@ NSffmpegConvert264::NSffmpegConvert264(QObject *parent) : QObject(parent)
 
 NSffmpegConvert264::~NSffmpegConvert264()
 {
-    // No end is reported for a job whose encoder is gone.
+    stopOnDestruction();
     if (m_task) m_task->disconnect(this);
+}
+
+// A job outliving its encoder would report to nothing: it is cancelled as the user's cancel
+// would (interrupts first, so the partial file keeps its index), waited for, and reported.
+void NSffmpegConvert264::stopOnDestruction()
+{
+    if (m_reported || !m_task) return;
+    if (m_task->state() != QProcess::NotRunning) {
+        m_cancelled = true;
+        m_cancelTimer.stop();
+        m_task->waitForStarted(destructionWaitMs); // no process id before
+        for (int i = 0; i < interruptCount && m_task->processId() > 0 &&
+                        m_task->state() != QProcess::NotRunning;
+             ++i) {
+            Log::line(QStringLiteral("task try stop"));
+            ::kill(pid_t(m_task->processId()), SIGINT);
+            m_task->waitForFinished(destructionWaitMs / interruptCount);
+        }
+        if (m_task->state() != QProcess::NotRunning) {
+            Log::line(QStringLiteral("task kill"));
+            m_task->kill();
+            m_task->waitForFinished(-1);
+        }
+    }
+    // The wait delivered the end through processEnded; a launch failure still queued, or an
+    // end the wait did not see, is reported here.
+    report(m_launchError ? m_launchError : std::optional(EncodeError{cancelledDomain, -1, {}}));
+}
+
+void NSffmpegConvert264::setDelegate(NSffmpegConvert264_ProgressDelegate *delegate)
+{
+    disconnect(m_delegateProgress);
+    disconnect(m_delegateEnd);
+    m_delegate = delegate;
+    if (!delegate) return;
+    m_delegateProgress =
+        connect(this, &NSffmpegConvert264::progressed, this,
+                [delegate](float seconds) { delegate->progressDuration(seconds); });
+    m_delegateEnd = connect(this, &NSffmpegConvert264::ended, this,
+                            [delegate](const std::optional<EncodeError> &error) {
+                                delegate->encodeVideoFailed(error);
+                            });
 }
 
 bool NSffmpegConvert264::refuse(const QUrl &input, const QUrl &result,
@@ -68,6 +113,9 @@ bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
     if (refuse(input, result, ffmpegFolder)) return false;
     if (m_task) m_task->disconnect(this);
     m_task = std::make_unique<QProcess>();
+    m_output = result.toLocalFile();
+    m_ffprobeFolder = ffmpegFolder;
+    m_launchError.reset();
     m_cancelled = false;
     m_reported = false;
     m_cancelTicks = 0;
@@ -81,7 +129,7 @@ bool NSffmpegConvert264::encodeVideo(const QUrl &input, const QUrl &result,
     connect(m_task.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) launchFailed();
     });
-    connect(m_task.get(), &QProcess::finished, this, &NSffmpegConvert264::finished);
+    connect(m_task.get(), &QProcess::finished, this, &NSffmpegConvert264::processEnded);
     m_task->start(QIODevice::ReadOnly);
     return true;
 }
@@ -95,9 +143,7 @@ void NSffmpegConvert264::readStandardOutput()
 void NSffmpegConvert264::readStandardError()
 {
     const QString chunk = QString::fromUtf8(m_task->readAllStandardError());
-    if (!m_delegate) return;
-    if (const std::optional<float> seconds = progressFromChunk(chunk))
-        m_delegate->progressDuration(*seconds);
+    if (const std::optional<float> seconds = progressFromChunk(chunk)) emit progressed(*seconds);
 }
 
 std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
@@ -124,13 +170,13 @@ std::optional<float> NSffmpegConvert264::progressFromChunk(const QString &chunk)
 void NSffmpegConvert264::launchFailed()
 {
     Log::line(QStringLiteral("NSffmpegConvert264 failed."));
-    const EncodeError error{QStringLiteral("NSffmpegConvert264 failed."), -1,
-                            m_task->errorString()};
+    m_launchError =
+        EncodeError{QStringLiteral("NSffmpegConvert264 failed."), -1, m_task->errorString()};
     // Queued, so that a delegate set right after a start that answered YES still hears it.
-    QTimer::singleShot(0, this, [this, error] { report(error); });
+    QTimer::singleShot(0, this, [this] { report(m_launchError); });
 }
 
-void NSffmpegConvert264::finished(int exitCode, QProcess::ExitStatus status)
+void NSffmpegConvert264::processEnded(int exitCode, QProcess::ExitStatus status)
 {
     m_cancelTimer.stop();
     readStandardOutput();
@@ -155,6 +201,13 @@ std::optional<EncodeError> NSffmpegConvert264::endError(int exitCode,
             QStringLiteral("NSffmpegConvert264 ffmpeg exited with status %1.").arg(exitCode),
             exitCode,
             {}};
+    // The caller deletes the source on success: the result must really be one.
+    ToolRunner::Outcome outcome;
+    outcome.started = true;
+    outcome.exitCode = exitCode;
+    const QString fault = NSffmpeg::faultInReencode(outcome, m_output, m_ffprobeFolder);
+    if (!fault.isNull())
+        return EncodeError{QStringLiteral("NSffmpegConvert264 %1.").arg(fault), -1, m_output};
     return std::nullopt;
 }
 
@@ -162,7 +215,7 @@ void NSffmpegConvert264::report(const std::optional<EncodeError> &error)
 {
     if (m_reported) return;
     m_reported = true;
-    if (m_delegate) m_delegate->encodeVideoFailed(error);
+    emit ended(error);
 }
 
 bool NSffmpegConvert264::cancel()

@@ -2,10 +2,10 @@
 
 #include "media/NSTavoTools.h"
 #include "media/NSffmpeg.h"
+#include "media/VideoFrameSource.h"
 #include "platform/Log.h"
 #include "store/StoredSettings.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -29,8 +29,9 @@ QByteArray ThumbnailChooser::bestThumbnail(const QUrl &video)
     // A short clip gives no frame past its end: the last frame obtained is kept, not the
     // nothing of the last try.
     QByteArray kept;
+    VideoFrameSource source(video.toLocalFile());
     for (qint64 ms = firstTryMs; ms <= lastTryMs; ms += 1000) {
-        const QByteArray data = frameAt(video, CMTime{ms, 1000});
+        const QByteArray data = frameAt(source, video, CMTime{ms, 1000});
         if (data.isEmpty()) continue;
         kept = data;
         if (!NSTavoTools::isImageTooSimple(QImage::fromData(kept))) break;
@@ -38,10 +39,16 @@ QByteArray ThumbnailChooser::bestThumbnail(const QUrl &video)
     return shrunk(kept);
 }
 
-QByteArray ThumbnailChooser::frameAt(const QUrl &video, const CMTime &time)
+QByteArray ThumbnailChooser::frameAt(VideoFrameSource &source, const QUrl &video,
+                                     const CMTime &time)
 {
-    const QByteArray data = NSTavoTools::loadThumbnailBymacOSVideo(video, time);
-    return data.isEmpty() ? ffmpegFrame(video, time) : data;
+    const QByteArray data = NSTavoTools::keyFrameThumbnail(source, time);
+    if (!data.isEmpty()) return data;
+    // The key frame is too far off: the frame ffmpeg would give, decoded here when the
+    // libraries can read the file, by the command when they cannot.
+    if (!source.isReadable()) return ffmpegFrame(video, time);
+    const VideoFrameSource::Frame exact = source.frameAt(double(time.wholeSeconds()));
+    return exact.image.isNull() ? QByteArray() : NSTavoTools::jpegBytes(exact.image);
 }
 
 QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
@@ -53,10 +60,7 @@ QByteArray ThumbnailChooser::shrunk(const QByteArray &jpeg)
         std::max(float(image.width()) / longestSide, float(image.height()) / longestSide);
     const QImage resized =
         NSTavoTools::resizeImage(image, QSizeF(image.width() / scale, image.height() / scale));
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    resized.save(&buffer, "JPEG");
+    const QByteArray encoded = NSTavoTools::jpegBytes(resized);
     if (encoded.size() > largeThumbnailBytes)
         Log::line(QStringLiteral("Thumbnail is larger still %1").arg(encoded.size()));
     return encoded;

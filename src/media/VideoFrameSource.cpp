@@ -61,6 +61,12 @@ double clockwiseRotation(const AVStream *stream)
     return theta - 360.0 * std::floor(theta / 360.0);
 }
 
+qint64 frameStamp(const AVFrame *frame)
+{
+    return frame->best_effort_timestamp == AV_NOPTS_VALUE ? frame->pts
+                                                          : frame->best_effort_timestamp;
+}
+
 } // namespace
 
 void VideoFrameSource::FormatCloser::operator()(AVFormatContext *context) const
@@ -73,7 +79,9 @@ void VideoFrameSource::CodecFreer::operator()(AVCodecContext *context) const
     avcodec_free_context(&context);
 }
 
-VideoFrameSource::VideoFrameSource(const QString &path) : m_path(path) {}
+VideoFrameSource::VideoFrameSource(const QString &path) : m_path(path), m_position(AV_NOPTS_VALUE)
+{
+}
 
 VideoFrameSource::~VideoFrameSource() = default;
 
@@ -91,9 +99,21 @@ bool VideoFrameSource::open()
     AVFormatContext *context = nullptr;
     const int opened = avformat_open_input(&context, m_path.toUtf8().constData(), nullptr, nullptr);
     if (opened < 0) return fail(QStringLiteral("Cannot open"), opened);
-    m_format.reset(context);
+    std::unique_ptr<AVFormatContext, FormatCloser> format(context);
     const int found = avformat_find_stream_info(context, nullptr);
     if (found < 0) return fail(QStringLiteral("Cannot read stream information"), found);
+    m_format = std::move(format);
+    return true;
+}
+
+// The file, its picture stream and a decoder, opened once and kept for the next call.
+bool VideoFrameSource::prepare()
+{
+    if (m_decoder) return true;
+    if (!open() || !openDecoder()) {
+        m_decoder.reset();
+        return false;
+    }
     return true;
 }
 
@@ -109,8 +129,8 @@ bool VideoFrameSource::openDecoder()
     if (!m_decoder) return fail(QStringLiteral("Out of memory"));
     int status = avcodec_parameters_to_context(m_decoder.get(), m_stream->codecpar);
     if (status >= 0) {
-        // Only key frames are wanted, and a landing between them must not give a smeared picture.
-        m_decoder->skip_frame = AVDISCARD_NONKEY;
+        // An exact frame may lie seconds of frames past its key frame: every core decodes.
+        m_decoder->thread_count = 0;
         status = avcodec_open2(m_decoder.get(), codec, nullptr);
     }
     return status >= 0 || fail(QStringLiteral("Cannot open the decoder"), status);
@@ -121,42 +141,75 @@ qint64 VideoFrameSource::startTime() const
     return m_format->start_time == AV_NOPTS_VALUE ? 0 : m_format->start_time;
 }
 
-bool VideoFrameSource::seek(double seconds)
+qint64 VideoFrameSource::streamTime(double seconds) const
 {
-    const qint64 target = startTime() + std::llround(seconds * AV_TIME_BASE);
-    const qint64 timestamp = av_rescale_q(target, AV_TIME_BASE_Q, m_stream->time_base);
-    const int status =
-        av_seek_frame(m_format.get(), m_stream->index, timestamp, AVSEEK_FLAG_BACKWARD);
-    return status >= 0 || fail(QStringLiteral("Cannot seek"), status);
+    const qint64 sinceEpoch = startTime() + std::llround(seconds * AV_TIME_BASE);
+    return av_rescale_q(sinceEpoch, AV_TIME_BASE_Q, m_stream->time_base);
 }
 
-// Feeds one packet of the video; true when the decoder has been told to drain. The decoder
-// would hold a key frame back for reordering until the next key frame (the frames between are
-// discarded), so it drains right after the first one.
-bool VideoFrameSource::feed(AVPacket *packet)
+// Lands on the key frame at or before the stream time, with the decoder emptied.
+bool VideoFrameSource::seek(qint64 target)
 {
-    if (!packet) {
-        avcodec_send_packet(m_decoder.get(), nullptr);
-        return true;
-    }
-    if (packet->stream_index != m_stream->index) return false;
-    avcodec_send_packet(m_decoder.get(), packet);
-    return (packet->flags & AV_PKT_FLAG_KEY) && feed(nullptr);
+    m_position = AV_NOPTS_VALUE;
+    const int status = av_seek_frame(m_format.get(), m_stream->index, target, AVSEEK_FLAG_BACKWARD);
+    if (status < 0) return fail(QStringLiteral("Cannot seek"), status);
+    avcodec_flush_buffers(m_decoder.get());
+    m_draining = false;
+    return true;
 }
 
-bool VideoFrameSource::decodeFirstFrame(AVFrame *frame)
+// Going on from the last frame given is cheaper than a seek when no key frame lies between.
+bool VideoFrameSource::continuesForwardTo(qint64 target) const
+{
+    if (m_position == AV_NOPTS_VALUE || target <= m_position) return false;
+    const int index = av_index_search_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
+    const AVIndexEntry *key = index < 0 ? nullptr : avformat_index_get_entry(m_stream, index);
+    return key && key->timestamp <= m_position;
+}
+
+// Reads the next packet of the video into the decoder, or tells it to drain at the end. The
+// decoder would hold a key frame back for reordering until the next key frame (the frames
+// between are discarded when only key frames are wanted), so it drains right after one then.
+bool VideoFrameSource::feed(bool stopAfterKeyFrame)
 {
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
     if (!packet) return fail(QStringLiteral("Out of memory"));
-    bool draining = false;
+    while (true) {
+        if (av_read_frame(m_format.get(), packet.get()) < 0) {
+            m_draining = true;
+            avcodec_send_packet(m_decoder.get(), nullptr);
+            return true;
+        }
+        if (packet->stream_index != m_stream->index) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if (!stopAfterKeyFrame) m_decoder->skip_frame = AVDiscard(discardFor(packet.get()));
+        avcodec_send_packet(m_decoder.get(), packet.get());
+        if (stopAfterKeyFrame && (packet->flags & AV_PKT_FLAG_KEY)) {
+            m_draining = true;
+            avcodec_send_packet(m_decoder.get(), nullptr);
+        }
+        return true;
+    }
+}
+
+// On the way to an exact frame, a frame before it that no other frame refers to is never
+// shown: it is not decoded (about half of x264's frames).
+int VideoFrameSource::discardFor(const AVPacket *packet) const
+{
+    const bool before = packet->pts != AV_NOPTS_VALUE && packet->pts < m_exactTarget;
+    return before ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+}
+
+bool VideoFrameSource::decode(AVFrame *frame, bool stopAfterKeyFrame)
+{
     while (true) {
         const int received = avcodec_receive_frame(m_decoder.get(), frame);
         if (received >= 0) return true;
-        if (received != AVERROR(EAGAIN) || draining)
+        if (received != AVERROR(EAGAIN) || m_draining)
             return fail(QStringLiteral("No frame decoded"), received == AVERROR_EOF ? 0 : received);
-        const bool atEnd = av_read_frame(m_format.get(), packet.get()) < 0;
-        draining = feed(atEnd ? nullptr : packet.get());
-        av_packet_unref(packet.get());
+        if (!feed(stopAfterKeyFrame)) return false;
     }
 }
 
@@ -181,27 +234,60 @@ QImage VideoFrameSource::upright(const QImage &image) const
     return image.transformed(QTransform().rotate(degrees));
 }
 
+VideoFrameSource::Frame VideoFrameSource::picture(const AVFrame *frame)
+{
+    const qint64 sinceStart =
+        av_rescale_q(frameStamp(frame), m_stream->time_base, AV_TIME_BASE_Q) - startTime();
+    const QImage image = toImage(frame);
+    if (image.isNull()) fail(QStringLiteral("Cannot convert the frame"));
+    return {upright(image), CMTime{av_rescale(sinceStart, 1000, AV_TIME_BASE), 1000}};
+}
+
 VideoFrameSource::Frame VideoFrameSource::keyFrameAt(double seconds)
 {
-    if (!open() || !openDecoder() || !seek(seconds)) return {};
+    if (!prepare() || !seek(streamTime(seconds))) return {};
     std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
     if (!frame) {
         fail(QStringLiteral("Out of memory"));
         return {};
     }
-    if (!decodeFirstFrame(frame.get())) return {};
-    const qint64 stamp =
-        frame->best_effort_timestamp == AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    // Only key frames are wanted, and a landing between them must not give a smeared picture.
+    m_decoder->skip_frame = AVDISCARD_NONKEY;
+    if (!decode(frame.get(), true)) return {};
     // Without its time a frame cannot be judged against the one asked for.
-    if (stamp == AV_NOPTS_VALUE) {
+    if (frameStamp(frame.get()) == AV_NOPTS_VALUE) {
         fail(QStringLiteral("Frame without a time"));
         return {};
     }
-    const qint64 sinceStart =
-        av_rescale_q(stamp, m_stream->time_base, AV_TIME_BASE_Q) - startTime();
-    const QImage image = toImage(frame.get());
-    if (image.isNull()) fail(QStringLiteral("Cannot convert the frame"));
-    return {upright(image), CMTime{av_rescale(sinceStart, 1000, AV_TIME_BASE), 1000}};
+    return picture(frame.get());
+}
+
+VideoFrameSource::Frame VideoFrameSource::frameAt(double seconds, const FrameHandler &firstPicture)
+{
+    if (!prepare()) return {};
+    const qint64 target = streamTime(seconds);
+    // After a key-frame read the decoder skips and has drained: it starts again from a seek.
+    const bool fromKeyFrame = !continuesForwardTo(target);
+    if (fromKeyFrame && !seek(target)) return {};
+    m_exactTarget = target;
+    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    if (!frame) {
+        fail(QStringLiteral("Out of memory"));
+        return {};
+    }
+    bool first = fromKeyFrame;
+    while (decode(frame.get(), false)) {
+        const qint64 stamp = frameStamp(frame.get());
+        if (stamp == AV_NOPTS_VALUE) continue;
+        if (stamp >= target) {
+            m_position = stamp;
+            return picture(frame.get());
+        }
+        if (first && firstPicture) firstPicture(picture(frame.get()));
+        first = false;
+    }
+    m_position = AV_NOPTS_VALUE;
+    return {};
 }
 
 CMTime VideoFrameSource::duration()

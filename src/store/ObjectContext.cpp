@@ -220,12 +220,31 @@ void ObjectContext::commitSucceeded()
         object->m_changedSlots = 0;
         object->m_state = XManagedObject::State::Saved;
         m_registered[entity.index()].insert(object->m_rowId, object);
+        if (m_refresh) m_refresh->noteSaved(*object);
     }
-    for (const auto &[key, object] : m_deleted)
+    for (const auto &[key, object] : m_deleted) {
         m_registered[object->entity().index()].remove(object->m_rowId);
+        if (m_refresh) m_refresh->noteRemoved(*object);
+    }
     m_inserted.clear();
     m_changed.clear();
     m_deleted.clear();
+}
+
+bool ObjectContext::followOtherConnections()
+{
+    std::lock_guard locker(m_mutex);
+    if (m_refresh) return true;
+    auto refresh = std::make_unique<ContextRefresh>(*this);
+    if (!refresh->start()) return false;
+    m_refresh = std::move(refresh);
+    return true;
+}
+
+OtherConnectionsChanges ObjectContext::takeOtherConnectionsChanges()
+{
+    std::lock_guard locker(m_mutex);
+    return m_refresh ? m_refresh->run() : OtherConnectionsChanges();
 }
 
 bool ObjectContext::requestSave()

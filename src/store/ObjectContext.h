@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ContextRefresh.h"
 #include "store/LoadedValueQueue.h"
 
 #include <QHash>
@@ -73,11 +74,20 @@ public:
     // Why the last save on the main thread failed; empty after one that succeeded.
     QString lastSaveError() const;
 
+    // Follows what other connections commit to the database from now on; false when the
+    // database could not be read.
+    bool followOtherConnections();
+    // What other connections committed since the last call, the records brought up to date
+    // (see ContextRefresh); nothing when not followed.
+    OtherConnectionsChanges takeOtherConnectionsChanges();
+
     // For XManagedObject, under the lock.
     void noteChanged(const std::shared_ptr<XManagedObject> &object);
     void loadLazyValue(XManagedObject &object, int slot);
 
 private:
+    friend class ContextRefresh;
+
     std::shared_ptr<XManagedObject> materialize(const EntityDescription &entity,
                                                 const SqliteStatement &row);
     std::shared_ptr<XManagedObject> registered(const EntityDescription &entity, qint64 rowId) const;
@@ -102,4 +112,5 @@ private:
     LoadedValueQueue m_loadedValues{200};
     std::atomic<bool> m_saveQueued{false};
     QString m_lastSaveError;
+    std::unique_ptr<ContextRefresh> m_refresh;
 };

@@ -2,6 +2,8 @@
 
 #include "store/SqliteDatabase.h"
 
+#include <QHashFunctions>
+
 #include <sqlite3.h>
 
 SqliteStatement::SqliteStatement(SqliteDatabase &database, const QString &sql)
@@ -110,4 +112,25 @@ qint64 SqliteStatement::integer(int column) const
 bool SqliteStatement::isNull(int column) const
 {
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
+
+std::size_t SqliteStatement::hashColumns(int first, int last) const
+{
+    std::size_t hash = 0;
+    for (int column = first; column <= last; ++column) {
+        const int type = sqlite3_column_type(m_statement, column);
+        hash = qHashMulti(hash, type);
+        if (type == SQLITE_INTEGER) {
+            hash = qHash(qint64(sqlite3_column_int64(m_statement, column)), hash);
+        } else if (type == SQLITE_FLOAT) {
+            hash = qHash(sqlite3_column_double(m_statement, column), hash);
+        } else if (type != SQLITE_NULL) {
+            const void *bytes =
+                type == SQLITE_TEXT
+                    ? static_cast<const void *>(sqlite3_column_text(m_statement, column))
+                    : sqlite3_column_blob(m_statement, column);
+            hash = qHashBits(bytes, std::size_t(sqlite3_column_bytes(m_statement, column)), hash);
+        }
+    }
+    return hash;
 }

@@ -31,6 +31,9 @@ public:
     int columnCount() const;
     QVariant value(int column) const;
     qint64 integer(int column) const;
+    // A hash of the values of columns [first, last], read as they are stored (no conversion):
+    // equal values, equal hash.
+    std::size_t hashColumns(int first, int last) const;
     bool isNull(int column) const;
 
 private:

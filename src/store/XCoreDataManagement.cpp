@@ -5,6 +5,8 @@
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
 #include "store/StoreSchema.h"
+#include "store/StoreWatcher.h"
+#include "store/TaskEvents.h"
 #include "store/TaskURL.h"
 #include "store/TextFold.h"
 
@@ -86,7 +88,8 @@ QString XCoreDataManagement::defaultStorePath()
     return homeFolder() + QStringLiteral("/Documents/XTaskModel.sqlite");
 }
 
-XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath))
+XCoreDataManagement::XCoreDataManagement(QString storePath)
+    : m_storePath(std::move(storePath)), m_events(std::make_unique<TaskEvents>())
 {
     // The shared store saves at exit: the model it saves with must be destroyed after it.
     XTask::entity();
@@ -116,6 +119,7 @@ bool XCoreDataManagement::open()
     if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
     m_context = std::make_shared<ObjectContext>(std::move(database), this);
     m_openError.clear();
+    watchOtherProcesses();
     return true;
 }
 
@@ -129,7 +133,20 @@ bool XCoreDataManagement::openReadOnly()
     m_context = std::make_shared<ObjectContext>(std::move(database), this);
     m_readOnly = true;
     m_openError.clear();
+    watchOtherProcesses();
     return true;
+}
+
+// Only where an event loop can deliver what is seen.
+void XCoreDataManagement::watchOtherProcesses()
+{
+    if (!QCoreApplication::instance()) return;
+    if (!m_context->followOtherConnections()) {
+        Log::line(
+            QStringLiteral("%1: changes of other processes are not followed.").arg(m_storePath));
+        return;
+    }
+    m_watcher = std::make_unique<StoreWatcher>(m_context, *m_events);
 }
 
 bool XCoreDataManagement::refuse(const QString &reason)
@@ -285,6 +302,7 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
     task->setUrl(url);
     task->setNote(note);
     task->setBrowers(cookie == QLatin1String("None") ? QStringLiteral("") : cookie);
+    m_events->postInserted(task);
     return task;
 }
 
@@ -309,6 +327,7 @@ XCoreDataManagement::creatTaskUnlessKnown(const QString &url, const QString &coo
     });
     if (saved) return {task, true};
     opened->deleteObject(task);
+    m_events->postRemoved(task);
     if (!knownRow) return {};
     return {std::static_pointer_cast<XTask>(opened->objectWithId(XTask::entity(), knownRow)),
             false};
@@ -337,6 +356,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);
+    m_events->postRemoved(task);
     return opened->requestSave();
 }
 

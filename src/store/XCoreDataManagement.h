@@ -15,6 +15,8 @@
 
 class ObjectContext;
 class SqliteDatabase;
+class StoreWatcher;
+class TaskEvents;
 
 // The persistent task history: $HOME/Documents/XTaskModel.sqlite, its records and every
 // query, creation, removal and save made on them. Any thread may call it.
@@ -47,6 +49,9 @@ public:
     // Why the last opening failed; empty once one succeeded.
     QString openError() const;
     QString storePath() const { return m_storePath; }
+    // What changes in the tasks, here or (while an application runs) in another process
+    // sharing the file; it exists before the store is opened.
+    TaskEvents &events() const { return *m_events; }
 
     // All tasks, newest first; tasks created at the same moment, the last created first.
     QList<std::shared_ptr<XTask>> existHistorys();
@@ -60,7 +65,8 @@ public:
     QList<std::shared_ptr<XTask>> searchURL(const QString &url);
     bool existURL(const QString &url);
 
-    // A new task, inserted and not saved; null when the store is not open or read-only.
+    // A new task, inserted and not saved (and announced); null when the store is not open or
+    // read-only.
     std::shared_ptr<XTask> creatTaskURL(const QString &url, const QString &cookie,
                                         const QString &note);
     struct TaskCreation {
@@ -77,7 +83,8 @@ public:
     // A new file record for the file, linked to no task, inserted and not saved; it has
     // already read what it can from the file (refreshExtInfo).
     std::shared_ptr<XFile> createFile(const QUrl &fileURL);
-    // Deletes the task's files from the disk, then its file records and the task, and saves.
+    // Deletes the task's files from the disk, then its file records and the task, saves and
+    // announces the removal.
     // Refused (NO) while a download, here or in another process, holds the task.
     bool removeItem(const std::shared_ptr<XTask> &task);
     // Drops one file record (not the file), unsaved.
@@ -110,6 +117,8 @@ private:
     QString claimFolder() const { return m_storePath + QStringLiteral("-claims"); }
     // Logs why the file was not opened and keeps it for openError(); false.
     bool refuse(const QString &reason);
+    // Part of opening: follows the commits of other processes and posts what they change.
+    void watchOtherProcesses();
     // Part of opening: status 1 becomes 0 for every task that no running download claims.
     bool resetAllProgressTask(SqliteDatabase &database);
 
@@ -118,4 +127,6 @@ private:
     std::shared_ptr<ObjectContext> m_context;
     bool m_readOnly = false;
     QString m_openError;
+    const std::unique_ptr<TaskEvents> m_events;
+    std::unique_ptr<StoreWatcher> m_watcher;
 };

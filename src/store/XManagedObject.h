@@ -60,6 +60,7 @@ protected:
     void setRelatedObject(int slot, const std::shared_ptr<XManagedObject> &object);
 
 private:
+    friend class ContextRefresh;
     friend class ObjectContext;
     friend class SaveTransaction;
     enum class State { Inserted, Saved, Deleted };

@@ -142,12 +142,21 @@ public:
     QByteArray firstVideoFileThumbnail() const;
     QString tryDescriptionFromSource();
     QString mergeFilesByffmpeg(const QList<QUrl> &files) const;
+    // Merges the task's files (two or more) into one MP4 beside the first, records it in place
+    // of the inputs, saves, and only then deletes the inputs' files, except one that another
+    // task also names. The merged path, or null with the task and its files as they were.
+    QString mergeLocalFiles();
 
 private:
     XTask();
     static std::shared_ptr<XManagedObject> make();
 
     std::shared_ptr<XTask> self() const;
+    // Tell the views of the task's store (TaskEvents).
+    void postChanged() const;
+    void postThumbnailChanged() const;
+    // The status a run gives the task, announced when it differs.
+    void setRunStatus(qint64 code);
     // The file records of the task in its own store.
     QList<std::shared_ptr<XFile>> ownFiles() const;
     std::shared_ptr<NSYtdlpTask> makeWorker();
@@ -158,6 +167,7 @@ private:
     bool completeIfStillDownloading();
     RunOutcome outcomeOfRun() const;
     bool moveEntry(const FileEntry &entry, const QString &folder, QStringList &legacyPaths);
+    void removeUnlessNamedElsewhere(XCoreDataManagement &own, const QString &path) const;
 
     std::atomic<float> m_progress{0};
     std::atomic<quint64> m_speed{0};

@@ -51,7 +51,7 @@ void XTask::setDownloading()
     m_completing = false;
     // The last run's runner no longer speaks for this task: its child has ended.
     m_worker.reset();
-    setStatus(StatusDownloading);
+    setRunStatus(StatusDownloading);
 }
 
 RunOutcome XTask::startDownload()
@@ -61,7 +61,7 @@ RunOutcome XTask::startDownload()
         // Nothing runs, so the task must not show as downloading.
         Log::line(
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
-        setStatus(StatusCreated);
+        setRunStatus(StatusCreated);
         save();
         return RunOutcome::NotSetUp;
     }
@@ -92,6 +92,13 @@ void XTask::forgetDeletedFiles(const QStringList &deleted)
     }
 }
 
+void XTask::setRunStatus(qint64 code)
+{
+    if (status() == code) return;
+    setStatus(code);
+    postChanged();
+}
+
 bool XTask::completeIfStillDownloading()
 {
     {
@@ -101,7 +108,7 @@ bool XTask::completeIfStillDownloading()
     }
     makeBestThumbnail();
     setCompletedDate(QDateTime::currentDateTime());
-    setStatus(StatusCompleted);
+    setRunStatus(StatusCompleted);
     setSource_description(tryDescriptionFromSource());
     save();
     return true;
@@ -117,7 +124,7 @@ bool XTask::pauseDownload()
         runner = m_worker;
     }
     if (runner) runner->stop();
-    setStatus(StatusCreated);
+    setRunStatus(StatusCreated);
     save();
     return true;
 }
@@ -129,7 +136,7 @@ void XTask::progress(float progress, float size, float speed)
     if (m_pauseMark) return;
     m_progress.store(progress);
     m_speed.store(truncatedSpeed(speed));
-    setStatus(StatusDownloading);
+    setRunStatus(StatusDownloading);
 }
 
 void XTask::downloadStoppedWithReason(const QString &reason)
@@ -139,7 +146,7 @@ void XTask::downloadStoppedWithReason(const QString &reason)
         // A yt-dlp ended by a pause may still say "ERROR: Interrupted by user".
         if (m_pauseMark) return;
         setFailed_reason(reason);
-        setStatus(StatusFailed);
+        setRunStatus(StatusFailed);
     }
     save();
 }

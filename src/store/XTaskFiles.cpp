@@ -6,6 +6,7 @@
 #include "platform/TextDecoding.h"
 #include "store/PartialPieces.h"
 #include "store/StoredSettings.h"
+#include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 
@@ -17,6 +18,16 @@ std::shared_ptr<XTask> XTask::self() const
 {
     return std::static_pointer_cast<XTask>(
         std::const_pointer_cast<XManagedObject>(shared_from_this()));
+}
+
+void XTask::postChanged() const
+{
+    if (XCoreDataManagement *own = store()) own->events().postChanged(self());
+}
+
+void XTask::postThumbnailChanged() const
+{
+    if (XCoreDataManagement *own = store()) own->events().postThumbnailChanged(self());
 }
 
 QList<std::shared_ptr<XFile>> XTask::ownFiles() const
@@ -65,12 +76,17 @@ void XTask::saveLocalFiles(const QStringList &paths)
     QStringList knownNames;
     for (const auto &file : ownFiles())
         knownNames << QFileInfo(file->localFile()).fileName().toLower();
+    bool recorded = false;
     for (const QString &path : paths) {
         if (QFileInfo(path).suffix() == QLatin1String("part")) continue;
         if (knownNames.contains(QFileInfo(path).fileName().toLower())) continue;
-        if (const auto file = own->createFile(QUrl::fromLocalFile(path))) file->setTask(self());
+        if (const auto file = own->createFile(QUrl::fromLocalFile(path))) {
+            file->setTask(self());
+            recorded = true;
+        }
     }
     forgetFinishedPartialFiles();
+    if (recorded) postChanged();
     save();
 }
 
@@ -105,20 +121,8 @@ void XTask::removeLocationFiles()
 {
     XCoreDataManagement *own = store();
     if (!own) return;
-    for (const auto &file : ownFiles()) {
-        const QString path = file->localFile();
-        if (path.isEmpty() || !QFileInfo::exists(path)) continue;
-        // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
-        if (own->isPathNamedElsewhere(path, *this)) {
-            Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
-            continue;
-        }
-        QFile media(path);
-        if (!media.remove()) {
-            Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
-            Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
-        }
-    }
+    for (const auto &file : ownFiles())
+        removeUnlessNamedElsewhere(*own, file->localFile());
     removePartialPieces(*own);
 }
 
@@ -178,6 +182,7 @@ bool XTask::moveEntry(const FileEntry &entry, const QString &folder, QStringList
         legacyPaths.replace(legacyPaths.indexOf(entry.path), target);
         setLocalFile(legacyPaths.join(QLatin1Char('\n')));
     }
+    postChanged();
     return true;
 }
 
@@ -195,6 +200,7 @@ bool XTask::makeBestThumbnail()
     const QUrl video = availableVideoURL();
     if (video.isEmpty()) return false;
     setThumbnail(ThumbnailChooser::bestThumbnail(video));
+    postThumbnailChanged();
     save();
     return true;
 }
@@ -228,5 +234,49 @@ QString XTask::tryDescriptionFromSource()
 QString XTask::mergeFilesByffmpeg(const QList<QUrl> &files) const
 {
     if (files.size() < 2) return {};
-    return NSffmpeg::mergeFiles(files, StoredSettings::ffmpegURL().toLocalFile());
+    const QString output = NSffmpeg::mergeFiles(files, StoredSettings::ffmpegURL().toLocalFile());
+    if (!output.isEmpty()) postChanged();
+    return output;
+}
+
+QString XTask::mergeLocalFiles()
+{
+    XCoreDataManagement *own = store();
+    if (!own) return {};
+    const QList<FileEntry> inputs = loadLocalFiles();
+    QList<QUrl> urls;
+    for (const FileEntry &entry : inputs)
+        urls.append(QUrl::fromLocalFile(entry.path));
+    // Null unless ffmpeg exited 0 and left a sound file (the judge removes any other).
+    const QString merged = mergeFilesByffmpeg(urls);
+    if (merged.isNull()) return {};
+    for (const FileEntry &entry : inputs) {
+        if (entry.record) own->deleteFile(entry.record);
+    }
+    if (!localFile().isEmpty()) setLocalFile(QString());
+    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
+    if (const auto file = own->createFile(QUrl::fromLocalFile(merged))) file->setTask(self);
+    // The inputs go only once no saved record names them any more.
+    if (!save()) {
+        Log::line(QStringLiteral("mergeLocalFiles keeps its inputs: the task was not saved."));
+        return merged;
+    }
+    for (const FileEntry &entry : inputs)
+        removeUnlessNamedElsewhere(*own, entry.path);
+    return merged;
+}
+
+void XTask::removeUnlessNamedElsewhere(XCoreDataManagement &own, const QString &path) const
+{
+    if (path.isEmpty() || !QFileInfo::exists(path)) return;
+    // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
+    if (own.isPathNamedElsewhere(path, *this)) {
+        Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
+        return;
+    }
+    QFile media(path);
+    if (!media.remove()) {
+        Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
+        Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
+    }
 }

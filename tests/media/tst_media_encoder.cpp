@@ -43,6 +43,7 @@ private slots:
     void cancelRealEncodeKeepsPlayableFile();
     void cancelWinsOverAnyStatus_data();
     void cancelWinsOverAnyStatus();
+    void destructionCancelsAndReports();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -63,8 +64,13 @@ void TestMediaEncoder::initTestCase()
     m_tools = path("tools");
     QVERIFY(QDir().mkpath(m_tools));
     QVERIFY(QFile::link(QStandardPaths::findExecutable("ffmpeg"), m_tools + "/ffmpeg"));
+    QVERIFY(QFile::link(QStandardPaths::findExecutable("ffprobe"), m_tools + "/ffprobe"));
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 3, "320x240"));
     QVERIFY(MediaFactory::makeClip(path("long.mp4"), 20, "640x360"));
+    QProcess mpeg4;
+    mpeg4.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=160x120:d=1", "-c:v",
+                           "mpeg4", path("mpeg4.mp4")});
+    QVERIFY(mpeg4.waitForFinished(30000) && mpeg4.exitCode() == 0);
 }
 
 QString TestMediaEncoder::fakeFolder(const QString &body)
@@ -72,6 +78,7 @@ QString TestMediaEncoder::fakeFolder(const QString &body)
     const QString folder = path(QStringLiteral("fake-%1").arg(m_outputs));
     QDir().mkpath(folder);
     FakeExecutable::write(folder + "/ffmpeg", body);
+    QFile::link(m_tools + "/ffprobe", folder + "/ffprobe"); // the result's judge
     return folder;
 }
 
@@ -109,7 +116,8 @@ void TestMediaEncoder::encodesWithProgress()
 void TestMediaEncoder::endStatuses_data()
 {
     QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("domain"); // empty: a failure other than the two fixed ones
+    // empty: ffmpeg failed otherwise; "unverified": it exited 0 without a sound H.264 result
+    QTest::addColumn<QString>("domain");
     QTest::newRow("unsupported encoding") << "exit 69\n" << NSffmpegConvert264::unsupportedDomain;
     QTest::newRow("interrupted") << "exit 255\n" << NSffmpegConvert264::cancelledDomain;
     QTest::newRow("other status") << "exit 3\n"
@@ -118,9 +126,13 @@ void TestMediaEncoder::endStatuses_data()
                                 << "";
     QTest::newRow("crash") << "kill -SEGV $$\n"
                            << "";
+    const QString writeLast = "for last; do :; done\ncp '%1' \"$last\"\nexit 0\n";
     QTest::newRow("unreadable progress, success")
-        << "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2\nexit 0\n"
+        << "printf 'frame=0 time=N/A bitrate=N/A\\r' >&2\n" + writeLast.arg(path("clip.mp4"))
         << "none";
+    QTest::newRow("exit 0 without a file") << "exit 0\n"
+                                           << "unverified";
+    QTest::newRow("exit 0 with other video") << writeLast.arg(path("mpeg4.mp4")) << "unverified";
 }
 
 void TestMediaEncoder::endStatuses()
@@ -134,6 +146,9 @@ void TestMediaEncoder::endStatuses()
     QVERIFY(m_recorder.progress.isEmpty());
     if (domain == "none")
         QVERIFY(!m_recorder.lastError.has_value());
+    else if (domain == "unverified")
+        QVERIFY(m_recorder.lastError.value().domain.startsWith("NSffmpegConvert264 the output") ||
+                m_recorder.lastError->domain == "NSffmpegConvert264 no output file.");
     else if (!domain.isEmpty())
         QCOMPARE(m_recorder.lastError.value().domain, domain);
     else
@@ -197,6 +212,30 @@ void TestMediaEncoder::cancelWinsOverAnyStatus()
     QVERIFY(m_encoder->cancel());
     QTest::qWait(100);
     QCOMPARE(m_recorder.ends, 1);
+}
+
+// Gone mid-job: ffmpeg is interrupted and waited for, the end reported once, at once, and
+// nothing reaches the delegate afterwards.
+void TestMediaEncoder::destructionCancelsAndReports()
+{
+    LogCapture log;
+    QVERIFY(start(m_tools, "long.mp4"));
+    int signalled = 0;
+    connect(m_encoder.get(), &NSffmpegConvert264::progressed, this, [&](float) { ++signalled; });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_recorder.progress.isEmpty(), 30000);
+    QCOMPARE(signalled, m_recorder.progress.size());
+    m_encoder.reset();
+    QCOMPARE(m_recorder.ends, 1);
+    QCOMPARE(m_recorder.lastError.value().domain, NSffmpegConvert264::cancelledDomain);
+    QVERIFY(log.contains("task try stop"));
+    QTest::qWait(200);
+    QCOMPARE(m_recorder.ends, 1);
+    // Interrupted, not killed: the partial file has its index.
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
+                            lastOutput()});
+    QVERIFY(probe.waitForFinished(10000));
+    QVERIFY(probe.readAllStandardOutput().trimmed().toDouble() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestMediaEncoder)

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/ToolCancellation.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <type_traits>
+
+// Runs work off the main thread on a pool of its own and hands each result to a function on
+// the thread that owns the runner (the main thread), so a widget never waits on a tool. For
+// previews, the latest request of a kind wins: an older request of that kind that has not
+// started never runs, and a result of an older one is never delivered. The outside tools a job
+// runs are killed when the runner goes, so quit never waits on a hung ffmpeg.
+class JobRunner : public QObject
+{
+    Q_OBJECT
+public:
+    explicit JobRunner(int threads = QThread::idealThreadCount(), QObject *parent = nullptr);
+    // Drops the jobs not yet started, ends the tools the running ones wait on (ToolRunner) and
+    // waits for them; nothing is delivered afterwards.
+    ~JobRunner() override;
+
+    // work() runs on a pool thread; done(result) then runs on the runner's thread.
+    template <typename Work, typename Done> void run(Work work, Done done)
+    {
+        post(QString(), wrap(std::move(work), std::move(done)));
+    }
+    // As run(), superseding every earlier request of the same kind.
+    template <typename Work, typename Done>
+    void runLatest(const QString &kind, Work work, Done done)
+    {
+        post(kind, wrap(std::move(work), std::move(done)));
+    }
+    // Waits for the jobs started or queued (at quit); false when the time ran out.
+    bool waitForDone(int milliseconds = -1);
+
+private:
+    using Delivery = std::function<void()>;
+    using Job = std::function<Delivery()>;
+
+    template <typename Work, typename Done> static Job wrap(Work work, Done done)
+    {
+        return [work = std::move(work), done = std::move(done)]() mutable -> Delivery {
+            if constexpr (std::is_void_v<std::invoke_result_t<Work &>>) {
+                work();
+                return [done]() mutable { done(); };
+            } else {
+                auto result = std::make_shared<std::invoke_result_t<Work &>>(work());
+                return [done, result]() mutable { done(std::move(*result)); };
+            }
+        };
+    }
+
+    void post(const QString &kind, Job job);
+    bool isLatest(const QString &kind, quint64 ticket) const;
+
+    ToolCancellation m_cancellation;
+    QThreadPool m_pool;
+    mutable std::mutex m_mutex;
+    QHash<QString, quint64> m_latest; // the ticket of the newest request of each kind
+};

@@ -1,0 +1,111 @@
+// Replacing a file: on one file system and across two, and every failure keeps the original.
+#include "platform/SafeFileMove.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace
+{
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+dev_t deviceOf(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_dev : 0;
+}
+
+// A folder nothing may be written into: permissions for a user, immutable for root.
+bool lockFolder(const QString &folder)
+{
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) return true;
+    return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0;
+}
+
+void unlockFolder(const QString &folder)
+{
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+} // namespace
+
+class TestSafeFileMove : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replace_data()
+    {
+        QTest::addColumn<bool>("acrossFileSystems");
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("one file system") << false << "";
+        QTest::newRow("across file systems") << true << "";
+        QTest::newRow("one file system, folder locked") << false << "locked";
+        QTest::newRow("across file systems, folder locked") << true << "locked";
+        // The copy succeeds and its rename fails: the copy must go, the folder stay.
+        QTest::newRow("across file systems, target a folder") << true << "folder";
+    }
+
+    void replace()
+    {
+        QFETCH(bool, acrossFileSystems);
+        QFETCH(QString, obstacle);
+        QTemporaryDir targetDir;
+        QTemporaryDir sourceDir(acrossFileSystems ? "/dev/shm/zelvo-replace-XXXXXX"
+                                                  : targetDir.filePath("source-XXXXXX"));
+        QVERIFY(targetDir.isValid() && sourceDir.isValid());
+        if (acrossFileSystems && deviceOf(sourceDir.path()) == deviceOf(targetDir.path()))
+            QSKIP("/dev/shm and the temporary folder share a file system here");
+        const QString folder = targetDir.filePath("videos");
+        QVERIFY(QDir().mkpath(folder));
+        const QString source = sourceDir.filePath("swap.mp4");
+        const QString target = QDir(folder).filePath("clip 视频.mp4");
+        QVERIFY(writeFile(source, "trimmed"));
+        if (obstacle == "folder")
+            QVERIFY(QDir().mkpath(QDir(target).filePath("inside")));
+        else
+            QVERIFY(writeFile(target, "original"));
+        const QByteArray before = obstacle == "folder" ? QByteArray() : readFile(target);
+        if (obstacle == "locked") QVERIFY(lockFolder(folder));
+        const auto unlock = qScopeGuard([&] { unlockFolder(folder); });
+
+        QString error;
+        const bool replaced = SafeFileMove::replace(source, target, &error);
+        unlockFolder(folder);
+        QCOMPARE(replaced, obstacle.isEmpty());
+        if (replaced) {
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(readFile(target), QByteArray("trimmed"));
+            QVERIFY(!QFile::exists(source));
+        } else {
+            QVERIFY(!error.isEmpty());
+            QCOMPARE(readFile(source), QByteArray("trimmed"));
+            if (obstacle == "folder")
+                QVERIFY(QFileInfo(target).isDir());
+            else
+                QCOMPARE(readFile(target), before);
+        }
+        // Nothing else is left beside the target: no temporary copy.
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(target).fileName()});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeFileMove)
+#include "tst_safe_file_move.moc"
