@@ -72,7 +72,7 @@ void SoakCheck::checkCase(const SoakCase &expected, const QString &workingFolder
     const qint64 status = task ? task->currentStatus() : -1;
     if (expected.files.isEmpty()) {
         ++report.shouldFail;
-        if (status == 3)
+        if (status == XTask::StatusFailed)
             ++report.failed;
         else
             std::printf("not failed: %s (status %lld)\n", qPrintable(expected.url), status);
@@ -93,7 +93,7 @@ void SoakCheck::checkCase(const SoakCase &expected, const QString &workingFolder
     names.sort();
     QStringList wanted = expected.files;
     wanted.sort();
-    if (status == 2 && names == wanted && filesComplete)
+    if (status == XTask::StatusCompleted && names == wanted && filesComplete)
         ++report.completedExactly;
     else
         std::printf("not complete: %s (status %lld, files %s)\n", qPrintable(expected.url), status,

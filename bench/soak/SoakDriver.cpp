@@ -28,7 +28,8 @@ bool SoakDriver::begin(const QString &casesFile)
     // Oldest first, as they were created; the opening has put interrupted ones back to 0.
     const QList<std::shared_ptr<XTask>> tasks = store.existHistorys();
     for (auto it = tasks.crbegin(); it != tasks.crend(); ++it) {
-        if ((*it)->currentStatus() != 2 && (*it)->currentStatus() != 3) m_waiting << *it;
+        const qint64 status = (*it)->currentStatus();
+        if (status != XTask::StatusCompleted && status != XTask::StatusFailed) m_waiting << *it;
     }
     m_unfinished = int(m_waiting.size());
     std::printf("driver: %d of %d tasks to run\n", m_unfinished, int(tasks.size()));
@@ -60,12 +61,10 @@ void SoakDriver::startWaiting()
 {
     while (m_running < maximumRunning && !m_waiting.isEmpty()) {
         const std::shared_ptr<XTask> task = m_waiting.takeFirst();
-        if (!m_registry.start(task)) {
-            finish(task, "refused");
-            continue;
-        }
+        // A refused start ends too, with its reason.
+        const bool started = m_registry.start(task) == DownloadRegistry::StartAnswer::Started;
         ++m_running;
-        if (pausesLeft(*task) > 0) schedulePause(task);
+        if (started && pausesLeft(*task) > 0) schedulePause(task);
     }
 }
 
@@ -76,24 +75,26 @@ void SoakDriver::schedulePause(const std::shared_ptr<XTask> &task)
 
 void SoakDriver::pauseNow(const std::shared_ptr<XTask> &task)
 {
-    if (!m_registry.isRunning(*task) || task->currentStatus() != 1) return;
+    if (task->currentStatus() != XTask::StatusDownloading) return;
+    if (m_registry.pause(task) != DownloadRegistry::PauseAnswer::Paused) return;
     m_pausedByUs.insert(task.get());
-    m_registry.pause(task);
     setPausesLeft(*task, pausesLeft(*task) - 1);
     task->save();
     std::printf("driver: paused %s\n", qPrintable(task->url()));
     std::fflush(stdout);
 }
 
-void SoakDriver::ended(const std::shared_ptr<XTask> &task, bool completed)
+void SoakDriver::ended(const std::shared_ptr<XTask> &task, const RunEnd &end)
 {
     --m_running;
     const bool pausedByUs = m_pausedByUs.remove(task.get());
-    if (completed)
+    if (end.outcome == RunOutcome::Completed)
         finish(task, "completed");
-    else if (task->currentStatus() == 3)
+    else if (end.outcome == RunOutcome::Failed)
         finish(task, "failed");
-    else if (pausedByUs)
+    else if (end.outcome == RunOutcome::Refused)
+        finish(task, "refused");
+    else if (pausedByUs && end.outcome == RunOutcome::Paused)
         QTimer::singleShot(100 + m_random.bounded(400), this, [this, task] {
             m_waiting << task; // resumed later, behind the tasks already waiting
             startWaiting();

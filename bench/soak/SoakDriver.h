@@ -29,7 +29,7 @@ private:
     void startWaiting();
     void schedulePause(const std::shared_ptr<XTask> &task);
     void pauseNow(const std::shared_ptr<XTask> &task);
-    void ended(const std::shared_ptr<XTask> &task, bool completed);
+    void ended(const std::shared_ptr<XTask> &task, const RunEnd &end);
     void finish(const std::shared_ptr<XTask> &task, const char *how);
 
     static int pausesLeft(const XTask &task);

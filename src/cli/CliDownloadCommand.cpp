@@ -4,11 +4,10 @@
 #include "cli/CliParser.h"
 #include "cli/CliStore.h"
 #include "cli/CliTaskRun.h"
+#include "download/CookieBrowser.h"
+#include "download/WebVideoURL.h"
 #include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
-
-#include <QDir>
-#include <QUrl>
 
 #include <optional>
 
@@ -20,7 +19,8 @@ const char downloadHelp[] =
     "\n"
     "Creates a task for the page URL in the history and downloads its videos into the\n"
     "working folder chosen with 'zelvo-cli setup', showing progress on standard error.\n"
-    "When it completes, prints each file with its size, codec and duration.\n"
+    "When it completes, prints each file with its size, codec and duration; when it\n"
+    "fails, prints the files that did arrive and says how many of how many.\n"
     "\n"
     "  --browser NAME    let yt-dlp use this browser's cookies (None, Firefox or Chrome)\n"
     "  --best            best video and audio streams (merged with ffmpeg)\n"
@@ -28,53 +28,21 @@ const char downloadHelp[] =
     "  --note TEXT       a note kept with the task\n"
     "\n"
     "Ctrl-C pauses the task (resume it with 'zelvo-cli resume ID'); a second Ctrl-C ends at\n"
-    "once. Exit status: 0 done, 1 failed or not set up, 2 usage error or refused URL,\n"
-    "130 paused.\n";
+    "once. Exit status: 0 done, 1 failed, not set up or not saved in the history,\n"
+    "2 usage error or refused URL, 130 paused.\n";
 
 const char resumeHelp[] = "Usage: zelvo-cli resume ID\n"
                           "\n"
-                          "Starts a created or paused task of the history again; the files it\n"
-                          "finished before are kept. A completed or failed task is not resumed.\n"
+                          "Starts a created, paused or failed task of the history again; the\n"
+                          "files it finished before are kept, and a partial file goes on where\n"
+                          "it stopped. A completed task is not resumed.\n"
                           "Exit status as for 'zelvo-cli download'.\n";
-
-// The form's browser segments; "None" is no browser at all.
-std::optional<QString> browserLabel(const QString &name)
-{
-    if (name.isEmpty()) return QStringLiteral("None");
-    for (const char *known : {"None", "Firefox", "Chrome"}) {
-        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(known);
-    }
-    return std::nullopt;
-}
-
-// The new-task form's URL test.
-bool isAvailableWebVideoURL(const QString &text)
-{
-    if (text.isNull() || text.size() < 5) return false;
-    const QUrl parsed(text, QUrl::StrictMode);
-    if (!parsed.isValid()) return false; // what the platform's URL parser refuses has no scheme
-    const QString scheme = parsed.scheme().toLower();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
-bool browserIsRunning(const QString &program)
-{
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : processes) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) &&
-            QString::fromUtf8(comm.readAll()).trimmed().startsWith(program))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
 std::optional<int> CliDownloadCommand::refuseURL(const QString &url)
 {
-    if (!isAvailableWebVideoURL(url)) {
+    if (!WebVideoURL::isAvailableWebVideoURL(url)) {
         CliOutput::err(QStringLiteral("视频地址错误: %1 不是正确的视频网址链接.").arg(url));
         return CliTaskRun::UsageError;
     }
@@ -85,19 +53,21 @@ std::optional<int> CliDownloadCommand::refuseURL(const QString &url)
 
 int CliDownloadCommand::refuseKnownURL(const QString &url, const XTask &known)
 {
-    CliOutput::err(
-        QStringLiteral("已经存在: %1 已经下载过了. (task %2)").arg(url).arg(known.rowId()));
+    if (known.currentStatus() == XTask::StatusFailed) {
+        CliOutput::err(QStringLiteral("已经存在: %1 failed before (task %2); 'zelvo-cli resume %2' "
+                                      "tries it again.")
+                           .arg(url)
+                           .arg(known.rowId()));
+    } else {
+        CliOutput::err(
+            QStringLiteral("已经存在: %1 已经下载过了. (task %2)").arg(url).arg(known.rowId()));
+    }
     return CliTaskRun::UsageError;
 }
 
 void CliDownloadCommand::warnAboutBrowser(const QString &browser)
 {
-    if (browser == QLatin1String("None")) return;
-    const bool running = browser == QLatin1String("Firefox")
-                             ? browserIsRunning(QStringLiteral("firefox"))
-                             : browserIsRunning(QStringLiteral("chrom")) ||
-                                   browserIsRunning(QStringLiteral("google-chrome"));
-    if (running) return;
+    if (!CookieBrowser::needShowAccountWarning(browser)) return;
     CliOutput::err(QStringLiteral("Warning: Selected browser is NOT running, Zelvo may can NOT "
                                   "get your account infomation."));
 }
@@ -113,7 +83,7 @@ int CliDownloadCommand::download(const QStringList &arguments)
         parser.addOption(option);
     if (const auto status = parser.parse(arguments, 1, QStringLiteral("give exactly one page URL")))
         return *status;
-    const std::optional<QString> label = browserLabel(parser.value(browser));
+    const std::optional<QString> label = CookieBrowser::labelFor(parser.value(browser));
     if (!label)
         return parser.usageError(QStringLiteral("unknown browser '%1'").arg(parser.value(browser)));
 
@@ -160,12 +130,11 @@ int CliDownloadCommand::resume(const QStringList &arguments)
     if (!CliStore::isOpen()) return CliTaskRun::Failure;
     const auto task = taskForId(parser.positionalArguments().first());
     if (!task) return CliTaskRun::Failure;
-    const qint64 status = task->currentStatus();
-    if (status == 2 || status == 3) {
+    if (task->currentStatus() == XTask::StatusCompleted) {
         CliOutput::err(
-            QStringLiteral("Task %1 has %2; only a created or paused task is resumed.")
-                .arg(task->rowId())
-                .arg(status == 2 ? QStringLiteral("completed") : QStringLiteral("failed")));
+            QStringLiteral("Task %1 has completed; only a created, paused or failed task is "
+                           "resumed.")
+                .arg(task->rowId()));
         return CliTaskRun::Failure;
     }
     if (StoredSettings::ytdlpPath().isEmpty()) {

@@ -59,11 +59,11 @@ std::shared_ptr<XTask> taskFromArguments(CliParser &parser, const QStringList &a
 QString CliHistoryCommand::statusWord(qint64 status)
 {
     switch (status) {
-    case 1:
+    case XTask::StatusDownloading:
         return QStringLiteral("downloading");
-    case 2:
+    case XTask::StatusCompleted:
         return QStringLiteral("completed");
-    case 3:
+    case XTask::StatusFailed:
         return QStringLiteral("failed");
     default:
         return QStringLiteral("created");

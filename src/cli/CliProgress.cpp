@@ -24,7 +24,7 @@ QString CliProgress::describe(const XTask &task)
 
 void CliProgress::show(const XTask &task)
 {
-    if (task.currentStatus() != 1 || task.progress() <= 0.0f) return;
+    if (task.currentStatus() != XTask::StatusDownloading || task.progress() <= 0.0f) return;
     const QString line = describe(task);
     if (line == m_lastShown) return;
     if (m_terminal) {

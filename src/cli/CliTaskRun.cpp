@@ -22,10 +22,10 @@ QString CliTaskRun::notSetUpText()
 int CliTaskRun::execute()
 {
     QEventLoop loop;
-    bool completed = false;
+    RunEnd end;
     QObject::connect(&m_registry, &DownloadRegistry::downloadEnded, &loop,
-                     [&](std::shared_ptr<XTask>, bool done) {
-                         completed = done;
+                     [&](std::shared_ptr<XTask>, const RunEnd &ended) {
+                         end = ended;
                          loop.quit();
                      });
     SignalBridge termination;
@@ -33,63 +33,75 @@ int CliTaskRun::execute()
                      [this](int count) { onTermination(count); });
     QTimer refresh;
     QObject::connect(&refresh, &QTimer::timeout, [this] { m_progress.show(*m_task); });
-    if (!m_registry.start(m_task)) {
-        CliOutput::err(
-            QStringLiteral("Task %1 is being downloaded by another process.").arg(m_task->rowId()));
-        return Failure;
-    }
+    // Started or refused: either way one end follows.
+    m_registry.start(m_task);
     refresh.start(100);
     loop.exec();
     m_progress.finish();
-    return outcome(completed);
+    return outcome(end);
 }
 
 void CliTaskRun::onTermination(int count)
 {
-    const auto worker = m_task->worker();
     if (count == 1) {
-        // yt-dlp is done: the files are being recorded, and the completion may finish.
-        if (worker && worker->childHasEnded()) {
+        if (m_registry.pause(m_task) == DownloadRegistry::PauseAnswer::Completing)
             m_progress.say(QStringLiteral("yt-dlp has finished; recording the files..."));
-            return;
-        }
-        m_paused = true;
-        m_progress.say(QStringLiteral("Pausing; recording the finished files (Ctrl-C again to "
-                                      "end at once)..."));
-        m_registry.pause(m_task);
+        else
+            m_progress.say(QStringLiteral("Pausing; recording the finished files (Ctrl-C again "
+                                          "to end at once)..."));
         return;
     }
-    if (worker) worker->kill();
+    if (const auto worker = m_task->worker()) worker->kill();
     m_task->save();
     m_progress.finish();
     ::_exit(Paused);
 }
 
-int CliTaskRun::outcome(bool completed)
+int CliTaskRun::outcome(const RunEnd &end)
 {
     const qint64 id = m_task->rowId();
-    if (completed) {
+    switch (end.outcome) {
+    case RunOutcome::Completed:
         printFiles();
+        if (XCoreDataManagement::shared().filesForTask(m_task).isEmpty())
+            CliOutput::err(QStringLiteral("yt-dlp finished without a file."));
         return Success;
-    }
-    if (m_paused) {
+    case RunOutcome::Paused:
         CliOutput::err(QStringLiteral("Paused task %1; 'zelvo-cli resume %1' goes on.").arg(id));
         return Paused;
-    }
-    if (m_task->currentStatus() == 3) {
-        CliOutput::err(QStringLiteral("Download failed: %1").arg(m_task->failed_reason()));
+    case RunOutcome::Failed:
+        printFiles();
+        CliOutput::err(QStringLiteral("Download failed: %1").arg(end.reason));
+        sayWhatArrived();
         return Failure;
+    case RunOutcome::NotSetUp:
+        CliOutput::err(notSetUpText());
+        return Failure;
+    case RunOutcome::SaveFailed:
+        printFiles();
+        CliOutput::err(QStringLiteral("Task %1: %2.").arg(id).arg(end.reason));
+        return Failure;
+    case RunOutcome::Refused:
+    case RunOutcome::Removed:
+        break;
     }
-    CliOutput::err(notSetUpText());
+    CliOutput::err(QStringLiteral("Task %1 is not downloaded: %2.").arg(id).arg(end.reason));
     return Failure;
 }
 
 void CliTaskRun::printFiles() const
 {
-    const auto files = XCoreDataManagement::shared().filesForTask(m_task);
-    if (files.isEmpty()) CliOutput::err(QStringLiteral("yt-dlp finished without a file."));
     QList<QStringList> rows;
-    for (const auto &file : files)
+    for (const auto &file : XCoreDataManagement::shared().filesForTask(m_task))
         rows.append({file->localFile(), file->videoDescription()});
     if (!rows.isEmpty()) CliOutput::out(CliOutput::table(rows));
+}
+
+// A playlist counts its videos; a single video counts as one.
+void CliTaskRun::sayWhatArrived() const
+{
+    const qsizetype arrived = XCoreDataManagement::shared().filesForTask(m_task).size();
+    const auto worker = m_task->worker();
+    const qint64 expected = qMax<qint64>(worker ? worker->numberOfTotal() : 1, arrived);
+    CliOutput::err(QStringLiteral("%1 of %2 videos arrived.").arg(arrived).arg(expected));
 }

@@ -22,11 +22,11 @@ public:
 
 private:
     void onTermination(int count);
-    int outcome(bool completed);
+    int outcome(const RunEnd &end);
     void printFiles() const;
+    void sayWhatArrived() const;
 
     std::shared_ptr<XTask> m_task;
     DownloadRegistry m_registry;
     CliProgress m_progress{stderr};
-    bool m_paused = false;
 };

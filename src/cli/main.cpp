@@ -22,7 +22,7 @@ const char usage[] =
     "Commands:\n"
     "  setup FOLDER      choose the working folder; install yt-dlp and ffmpeg there\n"
     "  download URL      download a page's videos as a new task\n"
-    "  resume ID         start a created or paused task again\n"
+    "  resume ID         start a created, paused or failed task again\n"
     "  list [SEARCH]     the history, newest first (or the tasks whose files match)\n"
     "  show ID           one task and its files\n"
     "  remove ID         delete a task's files and remove it from the history\n"

@@ -113,6 +113,7 @@ void NSYtdlpTask::beginRun()
     m_childEnded.store(false);
     m_monitorEnded = false;
     m_stopReasonFound = false;
+    m_destinationRefused = false;
     m_deferredOutput.clear();
     m_errorText.clear();
     m_outputLines.finish();
@@ -168,6 +169,7 @@ void NSYtdlpTask::consumeOutput(QByteArrayView bytes)
 
 bool NSYtdlpTask::finishOutput(QByteArrayView rest)
 {
+    if (m_destinationRefused) return true;
     QString text = m_deferredOutput + m_outputLines.feed(rest) + m_outputLines.finish();
     m_deferredOutput.clear();
     if (text.isEmpty()) return false;

@@ -85,6 +85,8 @@ private:
     void beginRun();
     void endRun();
 
+    // Asks the delegate before a destination counts; stops the run when it is refused.
+    bool destinationIsFree(const QString &path);
     void addCompletedFile(const QString &path);
     void removeCompletedFile(const QString &path);
 
@@ -114,6 +116,7 @@ private:
     LineAssembler m_errorLines;
     bool m_monitorEnded = false;
     bool m_stopReasonFound = false;
+    bool m_destinationRefused = false;
     QString m_deferredOutput;
     QString m_errorText;
 };

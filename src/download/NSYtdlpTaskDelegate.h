@@ -18,7 +18,14 @@ public:
         Q_UNUSED(size);
         Q_UNUSED(speed);
     }
-    // yt-dlp named a file it is about to write ("[download] Destination:"); until it is
-    // finished it lies on the disk as pieces beside that name.
+    // Asked before a destination line counts: NO when another running download writes that
+    // file; the run then stops with a failure instead of writing into it.
+    virtual bool destinationStarts(const QString &path)
+    {
+        Q_UNUSED(path);
+        return true;
+    }
+    // yt-dlp named a file it is about to write ("[download] Destination:") and nobody else
+    // writes it; until it is finished it lies on the disk as pieces beside that name.
     virtual void destinationNamed(const QString &path) { Q_UNUSED(path); }
 };

@@ -91,6 +91,20 @@ float unitFigure(const QString &line, const QString &pattern, float multiplier, 
     return *found ? leadingValue(figure) * multiplier : 0.0f;
 }
 
+// The reason of the error line at index: its text after the first seven characters. yt-dlp
+// may write "ERROR: " and then a carriage return before the message, so an empty reason is
+// the next non-empty line, and never empty.
+QString stopReasonAt(const QStringList &lines, qsizetype index)
+{
+    const QString reason = lines.at(index).mid(errorMarker.size());
+    if (!reason.trimmed().isEmpty()) return reason;
+    for (qsizetype next = index + 1; next < lines.size(); ++next) {
+        const QString text = lines.at(next).trimmed();
+        if (!text.isEmpty()) return text;
+    }
+    return QStringLiteral("yt-dlp reported an error without a message");
+}
+
 } // namespace
 
 std::optional<QStringList> NSYtdlpTask::availableLogs(const QString &text,
@@ -99,10 +113,11 @@ std::optional<QStringList> NSYtdlpTask::availableLogs(const QString &text,
     const QStringList lines =
         QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n'));
     QStringList kept;
-    for (const QString &line : lines) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
         if (line == QLatin1String("sh start.")) continue;
         if (line.contains(errorMarker)) {
-            if (stopReason) *stopReason = line.mid(errorMarker.size());
+            if (stopReason) *stopReason = stopReasonAt(lines, i);
             return std::nullopt;
         }
         if (line.isEmpty()) continue;
@@ -128,7 +143,8 @@ void NSYtdlpTask::analysisLog(const QString &line)
         while (path.endsWith(QLatin1Char('\r')) || path.endsWith(QLatin1Char('\n')) ||
                path.endsWith(QLatin1Char(' ')))
             path.chop(1);
-        if (path.isEmpty()) return;
+        // A file another download writes is not this run's, not even as pieces to remove.
+        if (path.isEmpty() || !destinationIsFree(path)) return;
         addCompletedFile(path);
         if (NSYtdlpTaskDelegate *target = delegate()) target->destinationNamed(path);
         return;
@@ -228,6 +244,9 @@ QString NSYtdlpTask::getPartStringFromLog(const QString &line, const QString &pa
 
 bool NSYtdlpTask::readingPass(const QString &text)
 {
+    // A run stopped for a file another download writes reads nothing more: its progress
+    // lines would make it downloading again.
+    if (m_destinationRefused) return true;
     QString reason;
     const std::optional<QStringList> kept = availableLogs(text, &reason);
     if (!kept) {
@@ -235,7 +254,19 @@ bool NSYtdlpTask::readingPass(const QString &text)
         report(reason);
         return true;
     }
-    for (const QString &line : *kept)
+    for (const QString &line : *kept) {
         analysisLog(line);
+        if (m_destinationRefused) return true;
+    }
+    return false;
+}
+
+bool NSYtdlpTask::destinationIsFree(const QString &path)
+{
+    NSYtdlpTaskDelegate *target = delegate();
+    if (!target || target->destinationStarts(path)) return true;
+    m_destinationRefused = true;
+    stop();
+    report(QStringLiteral("Another download is writing %1; this one stops.").arg(path));
     return false;
 }

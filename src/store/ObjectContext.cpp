@@ -167,16 +167,24 @@ bool ObjectContext::saveNow(const Admission &admit)
 {
     std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
+    m_lastSaveError.clear();
     if (!hasChanges()) return true;
     SaveTransaction transaction(*m_database);
     if (!transaction.run(m_inserted, m_changed, m_deleted, admit)) {
+        m_lastSaveError = transaction.errorMessage();
         if (!transaction.wasRefused())
-            Log::line(zelvoStore(), QStringLiteral("XCoreDataManagement save error: %1")
-                                        .arg(transaction.errorMessage()));
+            Log::line(zelvoStore(),
+                      QStringLiteral("XCoreDataManagement save error: %1").arg(m_lastSaveError));
         return false;
     }
     commitSucceeded();
     return true;
+}
+
+QString ObjectContext::lastSaveError() const
+{
+    std::lock_guard locker(m_mutex);
+    return m_lastSaveError;
 }
 
 // A record that points to a deleted record (a file whose task was removed while a download

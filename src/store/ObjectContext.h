@@ -71,6 +71,8 @@ public:
     // saveNow() on the main thread; from another thread the save is queued there and the
     // answer is YES.
     bool requestSave();
+    // Why the last save on the main thread failed; empty after one that succeeded.
+    QString lastSaveError() const;
 
     // Follows what other connections commit to the database from now on; false when the
     // database could not be read.
@@ -109,5 +111,6 @@ private:
     qint64 m_nextInsertSequence = 1;
     LoadedValueQueue m_loadedValues{200};
     std::atomic<bool> m_saveQueued{false};
+    QString m_lastSaveError;
     std::unique_ptr<ContextRefresh> m_refresh;
 };

@@ -425,6 +425,12 @@ bool XCoreDataManagement::hasChanges() const
     return opened && opened->hasChanges();
 }
 
+QString XCoreDataManagement::lastSaveError() const
+{
+    const auto opened = context();
+    return opened ? opened->lastSaveError() : QStringLiteral("the history is not open");
+}
+
 std::unique_ptr<TaskClaim> XCoreDataManagement::claimTask(const XTask &task)
 {
     const qint64 taskRow = task.rowId();
@@ -436,4 +442,12 @@ bool XCoreDataManagement::isClaimed(const XTask &task) const
 {
     const qint64 taskRow = task.rowId();
     return taskRow && TaskClaim::isHeld(claimFolder(), taskRow);
+}
+
+std::unique_ptr<TaskClaim> XCoreDataManagement::claimDestination(const QString &path,
+                                                                 bool *heldElsewhere) const
+{
+    auto claim = TaskClaim::takeFile(claimFolder(), path);
+    *heldElsewhere = !claim && TaskClaim::isFileHeld(claimFolder(), path);
+    return claim;
 }

@@ -97,11 +97,16 @@ public:
     // pending); from another thread queues the save there and answers YES.
     bool save();
     bool hasChanges() const;
+    // Why the last save failed (SQLite's message); empty after one that succeeded.
+    QString lastSaveError() const;
 
     // The claim a download holds on its task while it runs (see TaskClaim); null when
     // another download, in this or another process, holds it, or the task was never saved.
     std::unique_ptr<TaskClaim> claimTask(const XTask &task);
     bool isClaimed(const XTask &task) const;
+    // A download's claim on a file it is about to write; null, with heldElsewhere set, when
+    // another download, in this or another process, writes that file.
+    std::unique_ptr<TaskClaim> claimDestination(const QString &path, bool *heldElsewhere) const;
 
 private:
     std::shared_ptr<ObjectContext> context() const;

@@ -3,6 +3,8 @@
 #include "download/NSYtdlpTaskDelegate.h"
 #include "media/CMTime.h"
 #include "store/FileEntry.h"
+#include "store/RunEnd.h"
+#include "store/TaskClaim.h"
 #include "store/XManagedObject.h"
 
 #include <QList>
@@ -10,14 +12,14 @@
 #include <QUrl>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 
 class NSYtdlpTask;
 class XCoreDataManagement;
 class XFile;
 
-// One download task of the history. Status codes: 0 created (new, paused or interrupted),
-// 1 downloading, 2 completed, 3 failed; an absent status is 0.
+// One download task of the history. Its status is one of StatusCode; an absent status is 0.
 //
 // Numbers and flags are std::nullopt while absent. A task is the delegate of its own runner:
 // startDownload runs on a worker thread, pauseDownload and every reading on the main thread.
@@ -42,6 +44,14 @@ public:
         VideoEncodeName,
         Duration,
         PartialFiles,
+    };
+
+    // The stored status codes.
+    enum StatusCode : qint64 {
+        StatusCreated = 0, // new, paused or interrupted
+        StatusDownloading = 1,
+        StatusCompleted = 2,
+        StatusFailed = 3,
     };
 
     static const EntityDescription &entity();
@@ -90,20 +100,23 @@ public:
     QStringList pathList(Attribute list) const;
 
     // The download (blocking, on a worker thread; the caller has set status 1 and holds the
-    // task's claim). YES when the task completed. Without a working folder holding yt-dlp
-    // it answers NO at once and puts the task back to status 0.
-    bool startDownload();
+    // task's claim): Completed, Paused, Failed or NotSetUp. Without a working folder holding
+    // yt-dlp it answers NotSetUp at once and puts the task back to status 0.
+    RunOutcome startDownload();
     // Status 1 for a new run, whose reports count again; called before startDownload while
     // no run of the task is going on.
     void setDownloading();
     // Stops the running download and sets status 0; reports still coming from that run change
-    // nothing. Does nothing once the run has begun to complete.
-    void pauseDownload();
+    // nothing. Does nothing (NO) once the run has begun to complete.
+    bool pauseDownload();
     void downloadStoppedWithReason(const QString &reason) override;
     void progress(float progress, float size, float speed) override;
+    // Holds a claim on each file the run writes, until the run ends.
+    bool destinationStarts(const QString &path) override;
     float progress() const { return m_progress.load(); }
     quint64 speed() const { return m_speed.load(); }
-    // The runner of the current or last start; null before the first.
+    // The runner of the current or last run; null before the first, and while a new run has
+    // not made its own yet.
     std::shared_ptr<NSYtdlpTask> worker() const;
 
     // The task's files: its legacy file list when it has one, else its file records.
@@ -152,6 +165,7 @@ private:
     void forgetFinishedPartialFiles();
     void removePartialPieces(XCoreDataManagement &store);
     bool completeIfStillDownloading();
+    RunOutcome outcomeOfRun() const;
     bool moveEntry(const FileEntry &entry, const QString &folder, QStringList &legacyPaths);
     void removeUnlessNamedElsewhere(XCoreDataManagement &own, const QString &path) const;
 
@@ -163,4 +177,6 @@ private:
     std::shared_ptr<NSYtdlpTask> m_worker;
     bool m_pauseMark = false;
     bool m_completing = false;
+    // The files this run writes, by path; only the thread that runs the download touches it.
+    std::map<QString, std::unique_ptr<TaskClaim>> m_destinationClaims;
 };

@@ -14,11 +14,6 @@
 namespace
 {
 
-constexpr qint64 statusCreated = 0;
-constexpr qint64 statusDownloading = 1;
-constexpr qint64 statusCompleted = 2;
-constexpr qint64 statusFailed = 3;
-
 quint64 truncatedSpeed(float speed)
 {
     if (!(speed > 0)) return 0;
@@ -54,10 +49,12 @@ void XTask::setDownloading()
     std::lock_guard locker(m_runMutex);
     m_pauseMark = false;
     m_completing = false;
-    setRunStatus(statusDownloading);
+    // The last run's runner no longer speaks for this task: its child has ended.
+    m_worker.reset();
+    setRunStatus(StatusDownloading);
 }
 
-bool XTask::startDownload()
+RunOutcome XTask::startDownload()
 {
     const std::shared_ptr<NSYtdlpTask> runner = makeWorker();
     if (runner->workingURL().isEmpty()) {
@@ -65,15 +62,24 @@ bool XTask::startDownload()
         Log::line(
             zelvoStore(),
             QStringLiteral("XTask startDownload: yt-dlp is not installed in a working folder."));
-        setRunStatus(statusCreated);
+        setRunStatus(StatusCreated);
         save();
-        return false;
+        return RunOutcome::NotSetUp;
     }
     runner->setFfmpegPath(runner->workingURL().toLocalFile());
     const QStringList files = runner->downloadURL(url());
     forgetDeletedFiles(runner->deletedFiles());
     saveLocalFiles(files);
-    return completeIfStillDownloading();
+    const bool completed = completeIfStillDownloading();
+    m_destinationClaims.clear();
+    return completed ? RunOutcome::Completed : outcomeOfRun();
+}
+
+RunOutcome XTask::outcomeOfRun() const
+{
+    std::lock_guard locker(m_runMutex);
+    if (m_pauseMark) return RunOutcome::Paused;
+    return currentStatus() == StatusFailed ? RunOutcome::Failed : RunOutcome::Paused;
 }
 
 // A merge input recorded by an earlier run is gone once this run's merge deleted it.
@@ -98,29 +104,30 @@ bool XTask::completeIfStillDownloading()
 {
     {
         std::lock_guard locker(m_runMutex);
-        if (m_pauseMark || currentStatus() != statusDownloading) return false;
+        if (m_pauseMark || currentStatus() != StatusDownloading) return false;
         m_completing = true;
     }
     makeBestThumbnail();
     setCompletedDate(QDateTime::currentDateTime());
-    setRunStatus(statusCompleted);
+    setRunStatus(StatusCompleted);
     setSource_description(tryDescriptionFromSource());
     save();
     return true;
 }
 
-void XTask::pauseDownload()
+bool XTask::pauseDownload()
 {
     std::shared_ptr<NSYtdlpTask> runner;
     {
         std::lock_guard locker(m_runMutex);
-        if (m_completing) return;
+        if (m_completing) return false;
         m_pauseMark = true;
         runner = m_worker;
     }
     if (runner) runner->stop();
-    setRunStatus(statusCreated);
+    setRunStatus(StatusCreated);
     save();
+    return true;
 }
 
 void XTask::progress(float progress, float size, float speed)
@@ -130,7 +137,7 @@ void XTask::progress(float progress, float size, float speed)
     if (m_pauseMark) return;
     m_progress.store(progress);
     m_speed.store(truncatedSpeed(speed));
-    setRunStatus(statusDownloading);
+    setRunStatus(StatusDownloading);
 }
 
 void XTask::downloadStoppedWithReason(const QString &reason)
@@ -140,7 +147,19 @@ void XTask::downloadStoppedWithReason(const QString &reason)
         // A yt-dlp ended by a pause may still say "ERROR: Interrupted by user".
         if (m_pauseMark) return;
         setFailed_reason(reason);
-        setRunStatus(statusFailed);
+        setRunStatus(StatusFailed);
     }
     save();
+}
+
+bool XTask::destinationStarts(const QString &path)
+{
+    const XCoreDataManagement *own = store();
+    if (!own || m_destinationClaims.count(path)) return true;
+    bool heldElsewhere = false;
+    auto claim = own->claimDestination(path, &heldElsewhere);
+    if (heldElsewhere) return false;
+    // Without a claims folder nothing can be checked; the download goes on as before.
+    if (claim) m_destinationClaims.emplace(path, std::move(claim));
+    return true;
 }

@@ -94,6 +94,9 @@ private slots:
     void ctrlCPausesAndResumeCompletes();
     void hangUpPausesAndCtrlCThenEndsAtOnce();
     void ctrlCAfterYtdlpEndedLetsTheTaskComplete();
+    void failedDownloadSaysWhatArrivedAndIsResumed();
+    void failedSaveIsSaid();
+    void twoProcessesNeverWriteOneFile();
 };
 
 void TestCli::initTestCase()
@@ -309,6 +312,88 @@ void TestCli::ctrlCAfterYtdlpEndedLetsTheTaskComplete()
     QVERIFY(process.readAllStandardError().contains("yt-dlp has finished"));
     QVERIFY(process.readAllStandardOutput().startsWith((folder + "/late.mp4  320 x 240").toUtf8()));
     QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
+}
+
+void TestCli::failedDownloadSaysWhatArrivedAndIsResumed()
+{
+    const Home home(m_site);
+    const QString folder = home.folder("work");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
+    // The page's first video is missing: the second arrives, and the task fails.
+    const QString url = m_site.url("missing.html");
+    Result result = home.run({"download", url});
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.out,
+             folder + "/Missing first (2) [missing-2].mp4  320 x 240    h264  00:00:02\n");
+    QVERIFY2(
+        result.err.contains("Download failed: unable to download video data: HTTP Error 404") &&
+            result.err.endsWith("1 of 2 videos arrived.\n"),
+        qPrintable(result.err));
+    QVERIFY(home.run({"list"}).out.startsWith("1  failed"));
+
+    result = home.run({"download", url});
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.contains("failed before (task 1); 'zelvo-cli resume 1' tries it again."),
+             qPrintable(result.err));
+
+    // Once the page is whole, the failed task goes on.
+    const QString missing = m_site.siteFile("gone.mp4");
+    QVERIFY(QFile::copy(m_site.siteFile("a.mp4"), missing));
+    const auto restore = qScopeGuard([&] { QFile::remove(missing); });
+    result = home.run({"resume", "1"});
+    QCOMPARE(result.status, 0);
+    QVERIFY2(result.out.contains("Missing first (1) [missing-1].mp4") &&
+                 result.out.contains("Missing first (2) [missing-2].mp4"),
+             qPrintable(result.out + result.err));
+    QVERIFY(home.run({"list"}).out.startsWith("1  completed"));
+}
+
+void TestCli::failedSaveIsSaid()
+{
+    // The history's disk fills up during the download: the history cannot grow (the file size
+    // limit stands in for the full disk), while yt-dlp, lifting the limit, still can.
+    const Home home(m_site);
+    const QString folder = home.setUpWithFake(
+        "full", "yt-dlp", "ulimit -S -f unlimited\nexec /usr/bin/yt-dlp \"$@\"\n");
+    QVERIFY(!folder.isEmpty());
+    QCOMPARE(home.run({"list"}).status, 0); // the history exists before the limit
+    QProcess process;
+    home.prepare(process);
+    process.start("/bin/sh", {"-c", "trap '' XFSZ; ulimit -S -f 72; exec \"$0\" download \"$1\"",
+                              binary(), m_site.url("a.mp4")});
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains("Task 1: the history could not be saved: "), qPrintable(err));
+    QVERIFY(!home.run({"list"}).out.startsWith("1  completed"));
+}
+
+void TestCli::twoProcessesNeverWriteOneFile()
+{
+    const Home home(m_site);
+    const QString folder = home.folder("work");
+    QCOMPARE(home.run({"setup", folder}).status, 0);
+    QProcess first;
+    const auto cleanup = qScopeGuard([&] {
+        first.kill();
+        first.waitForFinished();
+    });
+    home.prepare(first);
+    const QString url = m_site.url("slow/40000/a.mp4");
+    first.start(binary(), {"download", url});
+    QVERIFY(partWritten(folder + "/a [a].mp4.part"));
+    // Another page URL, the same file name.
+    const Result second = home.run({"download", url + "?again"});
+    QVERIFY2(second.status == 1, qPrintable(second.out + second.err));
+    QVERIFY2(second.err.contains("Download failed: Another download is writing " + folder +
+                                 "/a [a].mp4; this one stops."),
+             qPrintable(second.err));
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(first.exitCode(), 0);
+    QFile written(folder + "/a [a].mp4");
+    QFile original(m_site.siteFile("a.mp4"));
+    QVERIFY(written.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll() == original.readAll());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -50,7 +50,7 @@ private:
     }
     bool runToEnd(const std::shared_ptr<XTask> &task)
     {
-        if (!m_registry.start(task)) return false;
+        if (m_registry.start(task) != DownloadRegistry::StartAnswer::Started) return false;
         return waitForEnd(task);
     }
     bool waitForEnd(const std::shared_ptr<XTask> &task)
@@ -103,8 +103,8 @@ void TestTaskDownload::initTestCase()
     QVERIFY(m_site.start());
     QVERIFY(store().isOpen());
     connect(&m_registry, &DownloadRegistry::downloadEnded, this,
-            [this](std::shared_ptr<XTask> task, bool completed) {
-                m_ended.append({task.get(), completed});
+            [this](std::shared_ptr<XTask> task, const RunEnd &end) {
+                m_ended.append({task.get(), end.outcome == RunOutcome::Completed});
             });
 }
 
@@ -141,7 +141,7 @@ void TestTaskDownload::dashMergeAfterAPauseLeavesOneRecord()
     // and deletes it, and its record goes with it. (A merge in one run: tst_ytdlp_download.)
     const QString folder = useFolder("dash");
     const auto task = newTask(m_site.url("dash/slowaudio.mpd"), true);
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_VERIFY_WITH_TIMEOUT(finishedMp4s(folder).size() == 1, 20000);
     QVERIFY(m_registry.isRunning(*task));
     m_registry.pause(task);
@@ -201,7 +201,7 @@ void TestTaskDownload::pauseThenSecondStartCompletes()
 {
     const QString folder = useFolder("paused");
     const auto task = newTask(m_site.url("slow/60000/a.mp4"));
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_VERIFY_WITH_TIMEOUT(task->progress() > 0.0f, 20000);
     m_registry.pause(task);
     QCOMPARE(task->currentStatus(), 0);
@@ -226,11 +226,11 @@ void TestTaskDownload::resumeRightAfterPauseWaitsForTheFirstRun()
 {
     const QString folder = useFolder("resumed at once");
     const auto task = newTask(m_site.url("slow/60000/a.mp4"));
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_VERIFY_WITH_TIMEOUT(task->progress() > 0.0f, 20000);
-    const NSYtdlpTask *firstRunner = task->worker().get();
+    const std::shared_ptr<NSYtdlpTask> firstRunner = task->worker();
     m_registry.pause(task);
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Queued);
     int mostAtOnce = 0;
     QElapsedTimer timer;
     timer.start();
@@ -240,7 +240,7 @@ void TestTaskDownload::resumeRightAfterPauseWaitsForTheFirstRun()
     }
     QVERIFY(!m_registry.isRunning(*task));
     QCOMPARE(mostAtOnce, 1);
-    QVERIFY(task->worker().get() != firstRunner);
+    QVERIFY(task->worker() != firstRunner);
     QCOMPARE(task->currentStatus(), 2);
     QCOMPARE(files(task).size(), 1);
 }
@@ -254,7 +254,7 @@ void TestTaskDownload::progressAfterAnErrorDownloadsAgain()
                           "echo 'ERROR: first try failed'\nsleep 1\n"
                           "echo '[download]  50.0% of 1.00MiB at 1.00KiB/s ETA 00:01'\n");
     const auto task = newTask(m_site.url("a.mp4"));
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_COMPARE_WITH_TIMEOUT(task->currentStatus(), 3, 5000);
     QCOMPARE(task->failed_reason(), QStringLiteral("first try failed"));
     // The progress line is read after the error, once yt-dlp has ended; it makes the task
@@ -287,7 +287,7 @@ void TestTaskDownload::stopAllKillsWhatDoesNotStop()
         "trap '' TERM\necho '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
         "while :; do sleep 0.1; done\n");
     const auto task = newTask(m_site.url("deaf.mp4"));
-    QVERIFY(m_registry.start(task));
+    QCOMPARE(m_registry.start(task), DownloadRegistry::StartAnswer::Started);
     QTRY_COMPARE_WITH_TIMEOUT(task->progress(), 0.01f, 5000);
     QElapsedTimer timer;
     timer.start();
