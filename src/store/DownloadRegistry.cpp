@@ -28,7 +28,8 @@ bool DownloadRegistry::start(const std::shared_ptr<XTask> &task)
         found->second->restartWanted = true;
         return true;
     }
-    auto claim = XCoreDataManagement::shared().claimTask(*task);
+    XCoreDataManagement *store = task->store();
+    auto claim = store ? store->claimTask(*task) : nullptr;
     if (!claim) {
         Log::line(QStringLiteral("DownloadRegistry: the task is downloading elsewhere."));
         return false;

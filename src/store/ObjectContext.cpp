@@ -16,8 +16,8 @@
 
 using Attribute = AttributeDescription;
 
-ObjectContext::ObjectContext(std::unique_ptr<SqliteDatabase> database)
-    : m_database(std::move(database)), m_openingThread(QThread::currentThread())
+ObjectContext::ObjectContext(std::unique_ptr<SqliteDatabase> database, XCoreDataManagement *store)
+    : m_database(std::move(database)), m_store(store), m_openingThread(QThread::currentThread())
 {
 }
 

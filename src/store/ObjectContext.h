@@ -19,6 +19,7 @@ class EntityDescription;
 class QThread;
 class SqliteDatabase;
 class SqliteStatement;
+class XCoreDataManagement;
 class XManagedObject;
 
 using ObjectList = QList<std::shared_ptr<XManagedObject>>;
@@ -30,8 +31,13 @@ using ObjectList = QList<std::shared_ptr<XManagedObject>>;
 class ObjectContext : public std::enable_shared_from_this<ObjectContext>
 {
 public:
-    explicit ObjectContext(std::unique_ptr<SqliteDatabase> database);
+    ObjectContext(std::unique_ptr<SqliteDatabase> database, XCoreDataManagement *store);
     ~ObjectContext();
+
+    // The store that opened this context; null once that store is gone (records may outlive
+    // it in the hands of their holders).
+    XCoreDataManagement *store() const { return m_store.load(); }
+    void detachStore() { m_store.store(nullptr); }
 
     // A standard mutex rather than Qt's, so that ThreadSanitizer sees every lock.
     std::recursive_mutex &mutex() const { return m_mutex; }
@@ -80,6 +86,7 @@ private:
 
     mutable std::recursive_mutex m_mutex;
     std::unique_ptr<SqliteDatabase> m_database;
+    std::atomic<XCoreDataManagement *> m_store;
     QThread *m_openingThread;
     // Per entity (EntityDescription::index()): row id -> record.
     QHash<qint64, std::weak_ptr<XManagedObject>> m_registered[2];

@@ -74,7 +74,9 @@ XCoreDataManagement::~XCoreDataManagement()
     // What cannot be saved now never will be through this store: dropped, or the records
     // still held elsewhere and the context would keep each other alive.
     const auto opened = context();
-    if (opened && !opened->saveNow()) opened->discardChanges();
+    if (!opened) return;
+    if (!opened->saveNow()) opened->discardChanges();
+    opened->detachStore();
 }
 
 bool XCoreDataManagement::open()
@@ -88,7 +90,7 @@ bool XCoreDataManagement::open()
     if (!database) return refuse(reason);
     // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
     if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
-    m_context = std::make_shared<ObjectContext>(std::move(database));
+    m_context = std::make_shared<ObjectContext>(std::move(database), this);
     return true;
 }
 
@@ -248,7 +250,7 @@ bool XCoreDataManagement::removeItem(const std::shared_ptr<XTask> &task)
         Log::line(QStringLiteral("removeItem: the task is downloading."));
         return false;
     }
-    task->removeLocationFiles(*this);
+    task->removeLocationFiles();
     for (const auto &file : filesForTask(task))
         opened->deleteObject(file);
     opened->deleteObject(task);

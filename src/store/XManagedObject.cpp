@@ -48,6 +48,11 @@ bool XManagedObject::save()
     return m_context->requestSave();
 }
 
+XCoreDataManagement *XManagedObject::store() const
+{
+    return m_context->store();
+}
+
 std::optional<qint64> XManagedObject::integerValue(int slot) const
 {
     const QVariant number = value(slot);

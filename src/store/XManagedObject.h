@@ -12,6 +12,7 @@
 #include <vector>
 
 class ObjectContext;
+class XCoreDataManagement;
 
 // A stored record: one value slot per attribute of its entity, where a null QVariant means
 // "absent", distinct from 0, NO or empty. Every access takes the context's lock, so download
@@ -35,6 +36,8 @@ public:
     bool hasValue(int slot) const;
     // Saves the whole store this record belongs to; see ObjectContext::requestSave().
     bool save();
+    // The store this record belongs to; null once that store is gone.
+    XCoreDataManagement *store() const;
 
 protected:
     explicit XManagedObject(const EntityDescription &entity);

@@ -14,6 +14,7 @@
 
 class NSYtdlpTask;
 class XCoreDataManagement;
+class XFile;
 
 // One download task of the history. Status codes: 0 created (new, paused or interrupted),
 // 1 downloading, 2 completed, 3 failed; an absent status is 0.
@@ -107,9 +108,8 @@ public:
     // Records finished files, skipping ".part" pieces and names the task already has.
     void saveLocalFiles(const QStringList &paths);
     // Deletes the files of the task's records from the disk, except a file that another
-    // task also names; asks the shared store, or the given one (the store removing the task).
+    // task also names.
     void removeLocationFiles();
-    void removeLocationFiles(XCoreDataManagement &store);
     bool fileUnderPath(const QString &text) const;
     // Moves every file into the folder, never over an existing file; NO when one could not
     // be moved (each record keeps the path where its file really is).
@@ -125,6 +125,9 @@ private:
     XTask();
     static std::shared_ptr<XManagedObject> make();
 
+    std::shared_ptr<XTask> self() const;
+    // The file records of the task in its own store.
+    QList<std::shared_ptr<XFile>> ownFiles() const;
     std::shared_ptr<NSYtdlpTask> makeWorker();
     void forgetDeletedFiles(const QStringList &deleted);
     bool completeIfStillDownloading();

@@ -78,12 +78,11 @@ bool XTask::startDownload()
 // A merge input recorded by an earlier run is gone once this run's merge deleted it.
 void XTask::forgetDeletedFiles(const QStringList &deleted)
 {
-    if (deleted.isEmpty()) return;
-    auto &store = XCoreDataManagement::shared();
-    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
-    for (const auto &file : store.filesForTask(self)) {
+    XCoreDataManagement *own = store();
+    if (deleted.isEmpty() || !own) return;
+    for (const auto &file : ownFiles()) {
         if (deleted.contains(file->localFile()) && !QFileInfo::exists(file->localFile()))
-            store.deleteFile(file);
+            own->deleteFile(file);
     }
 }
 

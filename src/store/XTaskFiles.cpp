@@ -1,16 +1,28 @@
 // The files of a task: listing, recording, thumbnail, description, merge, move and deletion.
 #include "media/NSffmpeg.h"
+#include "media/ThumbnailChooser.h"
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
-#include "store/StoredSettings.h"
 #include "platform/TextDecoding.h"
-#include "media/ThumbnailChooser.h"
+#include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+std::shared_ptr<XTask> XTask::self() const
+{
+    return std::static_pointer_cast<XTask>(
+        std::const_pointer_cast<XManagedObject>(shared_from_this()));
+}
+
+QList<std::shared_ptr<XFile>> XTask::ownFiles() const
+{
+    XCoreDataManagement *own = store();
+    return own ? own->filesForTask(self()) : QList<std::shared_ptr<XFile>>();
+}
 
 QList<FileEntry> XTask::loadLocalFiles() const
 {
@@ -21,9 +33,7 @@ QList<FileEntry> XTask::loadLocalFiles() const
             entries.append({path, nullptr});
         return entries;
     }
-    const auto self = std::static_pointer_cast<XTask>(
-        std::const_pointer_cast<XManagedObject>(shared_from_this()));
-    for (const auto &file : XCoreDataManagement::shared().filesForTask(self))
+    for (const auto &file : ownFiles())
         entries.append({file->localFile(), file});
     return entries;
 }
@@ -38,10 +48,10 @@ QList<QUrl> XTask::loadLocalURLs() const
 
 void XTask::checkAndUpdate()
 {
-    if (localFile().isEmpty()) return;
-    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
+    XCoreDataManagement *own = store();
+    if (localFile().isEmpty() || !own) return;
     for (const QUrl &url : loadLocalURLs()) {
-        if (const auto file = XCoreDataManagement::shared().createFile(url)) file->setTask(self);
+        if (const auto file = own->createFile(url)) file->setTask(self());
     }
     setLocalFile(QString());
     save();
@@ -49,32 +59,28 @@ void XTask::checkAndUpdate()
 
 void XTask::saveLocalFiles(const QStringList &paths)
 {
-    auto &store = XCoreDataManagement::shared();
-    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
+    XCoreDataManagement *own = store();
+    if (!own) return;
     QStringList knownNames;
-    for (const auto &file : store.filesForTask(self))
+    for (const auto &file : ownFiles())
         knownNames << QFileInfo(file->localFile()).fileName().toLower();
     for (const QString &path : paths) {
         if (QFileInfo(path).suffix() == QLatin1String("part")) continue;
         if (knownNames.contains(QFileInfo(path).fileName().toLower())) continue;
-        if (const auto file = store.createFile(QUrl::fromLocalFile(path))) file->setTask(self);
+        if (const auto file = own->createFile(QUrl::fromLocalFile(path))) file->setTask(self());
     }
     save();
 }
 
 void XTask::removeLocationFiles()
 {
-    removeLocationFiles(XCoreDataManagement::shared());
-}
-
-void XTask::removeLocationFiles(XCoreDataManagement &store)
-{
-    const auto self = std::static_pointer_cast<XTask>(shared_from_this());
-    for (const auto &file : store.filesForTask(self)) {
+    XCoreDataManagement *own = store();
+    if (!own) return;
+    for (const auto &file : ownFiles()) {
         const QString path = file->localFile();
         if (path.isEmpty() || !QFileInfo::exists(path)) continue;
         // Two tasks may have recorded one file (yt-dlp answers "already downloaded").
-        if (store.isPathNamedElsewhere(path, *this)) {
+        if (own->isPathNamedElsewhere(path, *this)) {
             Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(path));
             continue;
         }
@@ -158,9 +164,7 @@ QByteArray XTask::loadThumbnailByffmpegVideo(const QUrl &video, const CMTime &ti
 
 QByteArray XTask::firstVideoFileThumbnail() const
 {
-    const auto self = std::static_pointer_cast<XTask>(
-        std::const_pointer_cast<XManagedObject>(shared_from_this()));
-    const auto files = XCoreDataManagement::shared().filesForTask(self);
+    const auto files = ownFiles();
     return files.isEmpty() ? QByteArray() : files.first()->thumbnail();
 }
 
