@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "app/ZelvoApplication.h"
 #include "desktop/Alerts.h"
+#include "platform/SignalBridge.h"
 
 #include <QApplication>
 
@@ -15,6 +16,13 @@ int main(int argc, char *argv[])
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
                      &AppDelegate::applicationShouldHandleReopen);
+    // Logout and kill end the application the way Quit does, with every window closed
+    // normally; a second signal ends it at once.
+    SignalBridge termination;
+    QObject::connect(&termination, &SignalBridge::terminationRequested, &app, [](int count) {
+        if (count == 1) QApplication::closeAllWindows();
+        QApplication::exit(count == 1 ? 0 : 1);
+    });
     delegate.start();
     return app.exec();
 }
