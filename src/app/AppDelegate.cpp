@@ -94,7 +94,7 @@ void AppDelegate::availableVideoSites()
 
 void AppDelegate::videoEncodeView()
 {
-    const QString file = Alerts::chooseFile(tr("Select file."), m_window.get());
+    const QString file = Alerts::chooseFile(QStringLiteral("Select file."), m_window.get());
     if (file.isEmpty()) return;
     const auto info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file),
                                                         StoredSettings::ytdlpPath().toLocalFile());

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 void ZelvoApplication::configure(QApplication &app)
 {
@@ -12,6 +15,21 @@ void ZelvoApplication::configure(QApplication &app)
     QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("zelvo"));
     app.setWindowIcon(icon());
+    installTranslations(QLocale::system());
+}
+
+void ZelvoApplication::installTranslations(const QLocale &locale)
+{
+    const std::pair<const char *, QString> catalogues[] = {
+        {"qtbase", QLibraryInfo::path(QLibraryInfo::TranslationsPath)},
+        {"zelvo", QStringLiteral(":/i18n")}};
+    for (const auto &[name, folder] : catalogues) {
+        auto *translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(locale, QLatin1String(name), QStringLiteral("_"), folder))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }
 
 QString ZelvoApplication::versionLabel()

@@ -68,7 +68,7 @@ AlertAnswer Alerts::runQuestion(const Alert &alert, QWidget *parent)
     dialog.setLabelText(exactly(texts));
     dialog.setTextValue(alert.fieldText);
     dialog.setOkButtonText(alert.buttons.value(0, QStringLiteral("OK")));
-    dialog.setCancelButtonText(alert.buttons.value(1, QInputDialog::tr("Cancel")));
+    if (alert.buttons.size() > 1) dialog.setCancelButtonText(alert.buttons.at(1));
     // The label is its buddy, but a screen reader should hear the question, not markup.
     if (auto *field = dialog.findChild<QLineEdit *>()) field->setAccessibleName(alert.messageText);
 
