@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent), m_window(std::make_unique<NSMainWindowController>())
 {
     buildMenus();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
     connect(m_window->viewController(), &ViewController::settingsWanted, this,
             &AppDelegate::settingYtdlp);
 }
@@ -107,6 +108,11 @@ void AppDelegate::about()
     alert.messageText = ZelvoApplication::versionLabel();
     alert.informativeText = tr("Downloads the videos of web pages with yt-dlp.");
     Alerts::run(alert, m_window.get());
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    m_downloads.stopAll();
 }
 
 void AppDelegate::applicationShouldHandleReopen(const QStringList &arguments)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/DownloadRegistry.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
@@ -18,6 +20,8 @@ public:
     ~AppDelegate() override;
 
     NSMainWindowController *mainWindow() const { return m_window.get(); }
+    // Every download the application runs.
+    DownloadRegistry &downloads() { return m_downloads; }
     // Shows the main window; a history that cannot be opened is reported once it shows.
     void start();
 
@@ -28,6 +32,9 @@ public:
     void about();
     // Another launch of the application: its window comes to the front.
     void applicationShouldHandleReopen(const QStringList &arguments);
+    // At quit: running downloads are paused, their records saved and their threads joined,
+    // so a later start resumes them.
+    void applicationWillTerminate();
 
     static QUrl supportedSitesURL();
 
@@ -35,5 +42,6 @@ private:
     void buildMenus();
     void reportUnopenableHistory();
 
+    DownloadRegistry m_downloads;
     std::unique_ptr<NSMainWindowController> m_window;
 };

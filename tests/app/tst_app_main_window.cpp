@@ -6,7 +6,10 @@
 #include "app/WindowState.h"
 #include "desktop/AlertScript.h"
 #include "store/StoredSettings.h"
+#include "store/XCoreDataManagement.h"
+#include "store/XTask.h"
 #include "support/AccessibilityWalk.h"
+#include "support/FakeExecutable.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 
@@ -18,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 class TestAppMainWindow : public QObject
 {
@@ -34,6 +39,12 @@ private:
             QVERIFY(ytdlp.open(QIODevice::WriteOnly));
         }
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
+    }
+
+    static bool showActive(QWidget *window)
+    {
+        window->show();
+        return QTest::qWaitForWindowActive(window);
     }
 
     static QAction *action(QMenuBar *bar, const QString &title)
@@ -85,8 +96,7 @@ private slots:
         setUpWorkingFolder(true);
         AppDelegate delegate;
         NSMainWindowController *window = delegate.mainWindow();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(showActive(window));
         QCOMPARE(window->windowTitle(), QStringLiteral("Zelvo"));
         const QStringList unnamed = AccessibilityWalk::unnamedControls(window);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
@@ -115,8 +125,7 @@ private slots:
         setUpWorkingFolder(true);
         AppDelegate delegate;
         NSMainWindowController *window = delegate.mainWindow();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(showActive(window));
         QSignalSpy searches(window->viewController(), &ViewController::searchChanged);
         SearchField *field = window->searchField();
 
@@ -216,20 +225,38 @@ private slots:
         QVERIFY(!settings.readAll().contains("geometry"));
     }
 
-    // Last: the store is one per process. A history file that is not a database is named.
-    void unopenableHistoryIsReported()
+    // Quitting pauses a running download: yt-dlp is gone and the task reopens as created.
+    void quitPausesDownloads()
     {
-        QDir(m_home).mkpath(QStringLiteral("Documents"));
-        QFile history(m_home + QStringLiteral("/Documents/XTaskModel.sqlite"));
-        QVERIFY(history.open(QIODevice::WriteOnly));
-        history.write(QByteArray(8192, 'x'));
-        history.close();
         setUpWorkingFolder(true);
-        AlertScript script;
-        AppDelegate delegate;
-        delegate.start();
-        QTRY_COMPARE(script.alerts().size(), 1);
-        QCOMPARE(script.alerts().first().informativeText, history.fileName());
+        const QString pidFile = m_workingFolder.filePath(QStringLiteral("yt-dlp.pid"));
+        FakeExecutable::write(m_workingFolder.filePath(QStringLiteral("yt-dlp")),
+                              QStringLiteral("echo $$ > '%1'\n"
+                                             "echo '[download]  1.0% of 1.00MiB at 1.00KiB/s'\n"
+                                             "while :; do sleep 0.1; done\n")
+                                  .arg(pidFile));
+        XCoreDataManagement &store = XCoreDataManagement::shared();
+        QVERIFY(store.isOpen());
+        auto task = store.creatTaskURL(QStringLiteral("http://127.0.0.1:9/v.mp4"),
+                                       QStringLiteral("None"), QString());
+        QVERIFY(store.save());
+        {
+            AppDelegate delegate;
+            QVERIFY(delegate.downloads().start(task));
+            QTRY_COMPARE_WITH_TIMEOUT(task->progress(), 0.01f, 10000);
+            QFile pid(pidFile);
+            QVERIFY(pid.open(QIODevice::ReadOnly));
+            const pid_t ytdlp = pid.readAll().trimmed().toInt();
+            delegate.applicationWillTerminate();
+            QVERIFY(!delegate.downloads().isRunning(*task));
+            QTRY_VERIFY(::kill(ytdlp, 0) != 0);
+        }
+        XCoreDataManagement reopened(store.storePath());
+        QVERIFY(reopened.open());
+        const auto tasks = reopened.existHistorys();
+        QCOMPARE(tasks.size(), 1);
+        QCOMPARE(tasks.first()->currentStatus(), 0);
+        QFile::remove(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
     }
 };
 
