@@ -67,7 +67,7 @@ void AppDelegate::reportUnopenableHistory()
     if (store.isOpen()) return;
     Alert alert;
     alert.messageText = tr("The task history cannot be opened.");
-    alert.informativeText = store.storePath();
+    alert.informativeText = store.storePath() + QStringLiteral("\n") + store.openError();
     Alerts::run(alert, m_window.get());
 }
 

@@ -91,11 +91,19 @@ bool XCoreDataManagement::open()
     // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
     if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
     m_context = std::make_shared<ObjectContext>(std::move(database), this);
+    m_openError.clear();
     return true;
+}
+
+QString XCoreDataManagement::openError() const
+{
+    std::lock_guard locker(m_openMutex);
+    return m_openError;
 }
 
 bool XCoreDataManagement::refuse(const QString &reason) const
 {
+    m_openError = reason;
     Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
     Log::line(QStringLiteral("place store error."));
     return false;

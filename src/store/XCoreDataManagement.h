@@ -37,6 +37,8 @@ public:
     // "place store error." when that fails. True when the store is open.
     bool open();
     bool isOpen() const;
+    // Why the last opening failed; empty when it did not.
+    QString openError() const;
     QString storePath() const { return m_storePath; }
 
     // All tasks, newest first; tasks created at the same moment, the last created first.
@@ -84,4 +86,5 @@ private:
     const QString m_storePath;
     mutable std::mutex m_openMutex;
     std::shared_ptr<ObjectContext> m_context;
+    mutable QString m_openError; // guarded by m_openMutex
 };

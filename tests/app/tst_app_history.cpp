@@ -29,7 +29,8 @@ private slots:
         AppDelegate delegate;
         delegate.start();
         QTRY_COMPARE(script.alerts().size(), 1);
-        QCOMPARE(script.alerts().first().informativeText, history.fileName());
+        QCOMPARE(script.alerts().first().informativeText,
+                 history.fileName() + QStringLiteral("\nfile is not a database"));
     }
 };
 
