@@ -73,28 +73,6 @@ private slots:
         QApplication::setStyle(new GnomeButtonLayout);
     }
 
-    void scriptRecordsAndAnswersInOrder()
-    {
-        AlertScript script;
-        script.queueAnswer(1001);
-        script.queuePanelChoice(QStringLiteral("/tmp"));
-        Alert alert = twoButtonAlert();
-        QCOMPARE(Alerts::run(alert).response, 1001);
-        // Nothing queued: the escape answer (the last button), and a cancelled panel.
-        QCOMPARE(Alerts::run(alert).response, 1001);
-        alert.escapeButton = 0;
-        QCOMPARE(Alerts::run(alert).response, 1000);
-        QCOMPARE(Alerts::chooseFolder(QStringLiteral("Select path for work.")),
-                 QStringLiteral("/tmp"));
-        QVERIFY(Alerts::chooseFile(QStringLiteral("Select file.")).isNull());
-
-        QCOMPARE(script.alerts().size(), 3);
-        QCOMPARE(script.alerts().first().informativeText, twoButtonAlert().informativeText);
-        QCOMPARE(script.panels().size(), 2);
-        QCOMPARE(script.panels().at(0).kind, AlertScript::PanelKind::Folder);
-        QCOMPARE(script.panels().at(1).title, QStringLiteral("Select file."));
-    }
-
     // The core's one-button alert may be raised on a job thread; it shows on the main one.
     void coreAlertHopsToTheMainThread()
     {

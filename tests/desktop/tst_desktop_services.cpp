@@ -123,16 +123,6 @@ private slots:
         }
     }
 
-    // No session bus: the folder opens instead.
-    void revealWithoutBusOpensTheFolder()
-    {
-        QTemporaryDir folder;
-        const QString file = folder.filePath(QStringLiteral("clip.mp4"));
-        FileReveal::reveal({file}, QDBusConnection::connectToBus(
-                                       QStringLiteral("unix:path=/nonexistent"), "none"));
-        QTRY_COMPARE(m_opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
-    }
-
     // Against a real bus: the file manager gets the file URIs; with none, the folder opens.
     void revealOverTheSessionBus()
     {
