@@ -75,3 +75,13 @@ CREATE TRIGGER XFile_keeps_its_ids AFTER DELETE ON XFile BEGIN
     INSERT INTO RowIdFloor (tableName, highest) VALUES ('XFile', OLD.id)
         ON CONFLICT (tableName) DO UPDATE SET highest = max(highest, excluded.highest);
 END;
+
+-- version 4
+-- What a download named and never finished (its ".part" pieces), recorded with the task so
+-- that removing the task removes them too: paths joined by line feeds, absent when none.
+ALTER TABLE XTask ADD COLUMN partialFiles TEXT;
+-- Removal asks whether another task names a path: by file record, by legacy file list and by
+-- partial file list. Only a few tasks have either list, and these indexes hold just those.
+CREATE INDEX XFile_localFile ON XFile(localFile);
+CREATE INDEX XTask_with_legacy_list ON XTask(id) WHERE localFile IS NOT NULL;
+CREATE INDEX XTask_with_partial_files ON XTask(id) WHERE partialFiles IS NOT NULL;

@@ -79,13 +79,15 @@ std::optional<int> CliDownloadCommand::refuseURL(const QString &url)
         return CliTaskRun::UsageError;
     }
     const auto existing = XCoreDataManagement::shared().searchURL(url);
-    if (!existing.isEmpty()) {
-        CliOutput::err(QStringLiteral("已经存在: %1 已经下载过了. (task %2)")
-                           .arg(url)
-                           .arg(existing.first()->rowId()));
-        return CliTaskRun::UsageError;
-    }
+    if (!existing.isEmpty()) return refuseKnownURL(url, *existing.first());
     return std::nullopt;
+}
+
+int CliDownloadCommand::refuseKnownURL(const QString &url, const XTask &known)
+{
+    CliOutput::err(
+        QStringLiteral("已经存在: %1 已经下载过了. (task %2)").arg(url).arg(known.rowId()));
+    return CliTaskRun::UsageError;
 }
 
 void CliDownloadCommand::warnAboutBrowser(const QString &browser)
@@ -124,17 +126,17 @@ int CliDownloadCommand::download(const QStringList &arguments)
         return CliTaskRun::Failure;
     }
     warnAboutBrowser(*label);
-    const auto task = store.creatTaskURL(url, *label, parser.value(note));
+    // Checked again where it counts: another process may create the same task meanwhile.
+    const auto [task, created] =
+        store.creatTaskUnlessKnown(url, *label, parser.value(note), [&](XTask &fresh) {
+            fresh.setTryBestVideo(parser.isSet(best));
+            fresh.setMustMP4Format(parser.isSet(mp4));
+        });
     if (!task) {
         CliOutput::err(QStringLiteral("place store error."));
         return CliTaskRun::Failure;
     }
-    task->setTryBestVideo(parser.isSet(best));
-    task->setMustMP4Format(parser.isSet(mp4));
-    if (!store.save()) {
-        CliOutput::err(QStringLiteral("place store error."));
-        return CliTaskRun::Failure;
-    }
+    if (!created) return refuseKnownURL(url, *task);
     CliOutput::err(QStringLiteral("Task %1: %2").arg(task->rowId()).arg(url));
     return CliTaskRun(task).execute();
 }

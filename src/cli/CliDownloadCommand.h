@@ -21,5 +21,6 @@ public:
 
 private:
     static std::optional<int> refuseURL(const QString &url);
+    static int refuseKnownURL(const QString &url, const XTask &known);
     static void warnAboutBrowser(const QString &browser);
 };

@@ -14,8 +14,10 @@ namespace
 const char listHelp[] = "Usage: zelvo-cli list [SEARCH]\n"
                         "\n"
                         "The download history, newest first: id, status, date, URL, first file\n"
-                        "and note. With SEARCH, the tasks with a file whose name contains it\n"
-                        "(case and accents ignored), once per matching file.\n";
+                        "and note; a URL or file name longer than 60 characters is shortened\n"
+                        "in its middle ('zelvo-cli show ID' gives it whole). With SEARCH, the\n"
+                        "tasks with a file whose name contains it (case and accents ignored),\n"
+                        "once per matching file, each row with that file.\n";
 
 const char showHelp[] = "Usage: zelvo-cli show ID\n"
                         "\n"
@@ -32,20 +34,23 @@ QString dateText(const QDateTime &date)
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QStringLiteral("-");
 }
 
+// A very long URL or file name is cut in its middle rather than widen every row.
+constexpr qsizetype listColumnWidth = 60;
+
 QString flagText(std::optional<bool> flag)
 {
     return flag.value_or(false) ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
 std::shared_ptr<XTask> taskFromArguments(CliParser &parser, const QStringList &arguments,
-                                         int *status)
+                                         bool forReading, int *status)
 {
     if (const auto ended = parser.parse(arguments, 1, QStringLiteral("give one task id"))) {
         *status = *ended;
         return nullptr;
     }
     *status = 1;
-    if (!CliStore::isOpen()) return nullptr;
+    if (!(forReading ? CliStore::isOpenForReading() : CliStore::isOpen())) return nullptr;
     return CliDownloadCommand::taskForId(parser.positionalArguments().first());
 }
 
@@ -65,14 +70,13 @@ QString CliHistoryCommand::statusWord(qint64 status)
     }
 }
 
-QStringList CliHistoryCommand::listRow(const XTask &task)
+QStringList CliHistoryCommand::listRow(const XTask &task, const QString &filePath)
 {
-    const QList<FileEntry> files = task.loadLocalFiles();
-    const QString firstFile =
-        files.isEmpty() ? QStringLiteral("-") : QFileInfo(files.first().path).fileName();
+    const QString fileName =
+        filePath.isEmpty() ? QStringLiteral("-") : QFileInfo(filePath).fileName();
     return {QString::number(task.rowId()), statusWord(task.currentStatus()),
             dateText(task.createDate()),   CliOutput::oneLine(task.url()),
-            CliOutput::oneLine(firstFile), CliOutput::oneLine(task.note())};
+            CliOutput::oneLine(fileName),  CliOutput::oneLine(task.note())};
 }
 
 int CliHistoryCommand::list(const QStringList &arguments)
@@ -80,14 +84,18 @@ int CliHistoryCommand::list(const QStringList &arguments)
     CliParser parser(QStringLiteral("list"), QString::fromUtf8(listHelp));
     if (const auto status = parser.parseOptional(arguments)) return *status;
     auto &store = XCoreDataManagement::shared();
-    if (!CliStore::isOpen()) return 1;
+    if (!CliStore::isOpenForReading()) return 1;
     const QStringList search = parser.positionalArguments();
-    const auto tasks =
-        search.isEmpty() ? store.existHistorys() : store.tasksWithString(search.first());
     QList<QStringList> rows;
-    for (const auto &task : tasks)
-        rows.append(listRow(*task));
-    if (!rows.isEmpty()) CliOutput::out(CliOutput::table(rows));
+    if (search.isEmpty()) {
+        for (const auto &task : store.existHistorys())
+            rows.append(listRow(*task, task->loadLocalFiles().value(0).path));
+    } else {
+        // Each row names the file that matched.
+        for (const auto &file : store.filesWithString(search.first()))
+            rows.append(listRow(*file->task(), file->localFile()));
+    }
+    if (!rows.isEmpty()) CliOutput::out(CliOutput::table(rows, listColumnWidth));
     return 0;
 }
 
@@ -95,7 +103,7 @@ int CliHistoryCommand::show(const QStringList &arguments)
 {
     CliParser parser(QStringLiteral("show"), QString::fromUtf8(showHelp));
     int status = 0;
-    const auto task = taskFromArguments(parser, arguments, &status);
+    const auto task = taskFromArguments(parser, arguments, true, &status);
     if (!task) return status;
     showTask(task);
     return 0;
@@ -130,7 +138,7 @@ int CliHistoryCommand::remove(const QStringList &arguments)
 {
     CliParser parser(QStringLiteral("remove"), QString::fromUtf8(removeHelp));
     int status = 0;
-    const auto task = taskFromArguments(parser, arguments, &status);
+    const auto task = taskFromArguments(parser, arguments, false, &status);
     if (!task) return status;
     auto &store = XCoreDataManagement::shared();
     const qint64 id = task->rowId();

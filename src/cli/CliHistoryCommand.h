@@ -16,7 +16,7 @@ public:
     static int remove(const QStringList &arguments);
 
 private:
-    static QStringList listRow(const XTask &task);
+    static QStringList listRow(const XTask &task, const QString &filePath);
     static void showTask(const std::shared_ptr<XTask> &task);
     static QString statusWord(qint64 status);
 };

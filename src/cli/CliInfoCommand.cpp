@@ -2,6 +2,7 @@
 
 #include "cli/CliOutput.h"
 #include "cli/CliParser.h"
+#include "cli/CliRawPath.h"
 #include "media/NSffprobe.h"
 #include "store/StoredSettings.h"
 
@@ -21,12 +22,12 @@ const char helpText[] = "Usage: zelvo-cli info FILE\n"
 int CliInfoCommand::run(const QStringList &arguments)
 {
     CliParser parser(QStringLiteral("info"), QString::fromUtf8(helpText));
-    QString file;
-    if (const auto status = parser.parsePath(arguments, QStringLiteral("file"), &file))
+    if (const auto status = parser.parse(arguments, 1, QStringLiteral("give one file")))
         return *status;
+    const CliRawPath file(parser.positionalArguments().first());
     QString folder = StoredSettings::ytdlpPath().toLocalFile();
     if (folder.isEmpty()) folder = QFileInfo(StoredSettings::ffmpegURL().toLocalFile()).path();
-    const auto info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file), folder);
+    const auto info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file.path()), folder);
     if (!info) {
         CliOutput::err(QStringLiteral("ffprobe error."));
         return 1;

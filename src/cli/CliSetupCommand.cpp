@@ -19,6 +19,7 @@ const char helpText[] =
     "Makes FOLDER the working folder (created when missing): installs yt-dlp into it and\n"
     "checks its version, and links the system's ffmpeg, ffplay and ffprobe beside it.\n"
     "Downloads are written there. The desktop application uses the same setting.\n"
+    "A folder whose name holds a line break is refused.\n"
     "\n"
     "Exit status: 0 ready, 1 yt-dlp or ffmpeg could not be set up, 2 usage error.\n";
 
@@ -30,6 +31,10 @@ int CliSetupCommand::run(const QStringList &arguments)
     QString folder;
     if (const auto status = parser.parsePath(arguments, QStringLiteral("folder"), &folder))
         return *status;
+    // yt-dlp's log names files line by line: a line break in the folder would split them.
+    if (folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r')))
+        return parser.usageError(QStringLiteral("a folder whose name holds a line break cannot "
+                                                "be the working folder"));
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         CliOutput::err(QStringLiteral("zelvo-cli: %1 is not a folder.").arg(folder));
         return 1;

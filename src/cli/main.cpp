@@ -77,7 +77,10 @@ int main(int argc, char *argv[])
         return 0;
     }
     const auto found = commands().find(command);
-    if (found != commands().end()) return found->second(arguments.mid(1));
+    if (found != commands().end()) {
+        const int status = found->second(arguments.mid(1));
+        return status == 0 && CliOutput::outputFailed() ? 1 : status;
+    }
     CliOutput::err(QStringLiteral("zelvo-cli: unknown command '%1'\n\n%2").arg(command, usage));
     return 2;
 }

@@ -18,4 +18,7 @@ public:
         Q_UNUSED(size);
         Q_UNUSED(speed);
     }
+    // yt-dlp named a file it is about to write ("[download] Destination:"); until it is
+    // finished it lies on the disk as pieces beside that name.
+    virtual void destinationNamed(const QString &path) { Q_UNUSED(path); }
 };

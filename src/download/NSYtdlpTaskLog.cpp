@@ -128,7 +128,9 @@ void NSYtdlpTask::analysisLog(const QString &line)
         while (path.endsWith(QLatin1Char('\r')) || path.endsWith(QLatin1Char('\n')) ||
                path.endsWith(QLatin1Char(' ')))
             path.chop(1);
-        if (!path.isEmpty()) addCompletedFile(path);
+        if (path.isEmpty()) return;
+        addCompletedFile(path);
+        if (NSYtdlpTaskDelegate *target = delegate()) target->destinationNamed(path);
         return;
     }
     const qsizetype already = line.indexOf(alreadyMarker);

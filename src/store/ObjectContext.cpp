@@ -162,15 +162,16 @@ void ObjectContext::loadLazyValue(XManagedObject &object, int slot)
     m_loadedValues.add(object.shared_from_this(), slot);
 }
 
-bool ObjectContext::saveNow()
+bool ObjectContext::saveNow(const Admission &admit)
 {
     std::lock_guard locker(m_mutex);
     dropRecordsOfDeletedTargets();
     if (!hasChanges()) return true;
     SaveTransaction transaction(*m_database);
-    if (!transaction.run(m_inserted, m_changed, m_deleted)) {
-        Log::line(
-            QStringLiteral("XCoreDataManagement save error: %1").arg(transaction.errorMessage()));
+    if (!transaction.run(m_inserted, m_changed, m_deleted, admit)) {
+        if (!transaction.wasRefused())
+            Log::line(QStringLiteral("XCoreDataManagement save error: %1")
+                          .arg(transaction.errorMessage()));
         return false;
     }
     commitSucceeded();

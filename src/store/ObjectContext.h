@@ -61,9 +61,12 @@ public:
     // row does not exist.
     std::shared_ptr<XManagedObject> objectWithId(const EntityDescription &entity, qint64 rowId);
 
+    // Decides inside a save's transaction, before anything is written, whether it goes on.
+    using Admission = std::function<bool(SqliteDatabase &)>;
     // Writes every change in one transaction, on this thread. On failure the transaction is
-    // rolled back, the message logged and every change stays pending.
-    bool saveNow();
+    // rolled back, the message logged and every change stays pending; so too, without a
+    // message, when `admit` refuses.
+    bool saveNow(const Admission &admit = {});
     // saveNow() on the main thread; from another thread the save is queued there and the
     // answer is YES.
     bool requestSave();

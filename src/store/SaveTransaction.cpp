@@ -10,9 +10,16 @@
 using Attribute = AttributeDescription;
 
 bool SaveTransaction::run(const std::vector<std::shared_ptr<XManagedObject>> &inserted,
-                          const ObjectMap &changed, const ObjectMap &deleted)
+                          const ObjectMap &changed, const ObjectMap &deleted,
+                          const std::function<bool(SqliteDatabase &)> &admit)
 {
     if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"))) return fail();
+    if (admit && !admit(m_database)) {
+        m_refused = true;
+        m_error = QStringLiteral("refused");
+        rollBack();
+        return false;
+    }
     if (!writeAll(inserted, changed, deleted) || !m_database.exec(QStringLiteral("COMMIT"))) {
         fail();
         rollBack();

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -20,9 +21,12 @@ public:
 
     explicit SaveTransaction(SqliteDatabase &database) : m_database(database) {}
 
+    // `admit`, when given, runs first inside the transaction: when it answers false nothing
+    // is written (wasRefused()).
     bool run(const std::vector<std::shared_ptr<XManagedObject>> &inserted, const ObjectMap &changed,
-             const ObjectMap &deleted);
+             const ObjectMap &deleted, const std::function<bool(SqliteDatabase &)> &admit = {});
     QString errorMessage() const { return m_error; }
+    bool wasRefused() const { return m_refused; }
 
 private:
     bool writeAll(const std::vector<std::shared_ptr<XManagedObject>> &inserted,
@@ -41,4 +45,5 @@ private:
     SqliteDatabase &m_database;
     std::vector<XManagedObject *> m_numbered;
     QString m_error;
+    bool m_refused = false;
 };

@@ -1,5 +1,7 @@
 #include "store/SqliteDatabase.h"
 
+#include <QUrl>
+
 #include <sqlite3.h>
 
 SqliteDatabase::~SqliteDatabase()
@@ -15,6 +17,14 @@ bool SqliteDatabase::open(const QString &path, bool create)
         return true;
     // A failed open still gives a handle that carries the message.
     return false;
+}
+
+bool SqliteDatabase::openReadOnly(const QString &path, bool immutable)
+{
+    QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    if (immutable) uri += "?immutable=1";
+    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI;
+    return sqlite3_open_v2(uri.constData(), &m_handle, flags, nullptr) == SQLITE_OK;
 }
 
 bool SqliteDatabase::isReadOnly() const

@@ -16,6 +16,9 @@ public:
     // Opens an existing file, or creates it when create is set. SQLite opens a file it may
     // not write read-only without saying so; isReadOnly() tells.
     bool open(const QString &path, bool create);
+    // Opens an existing file for reading only. Immutable: SQLite then takes no lock and
+    // creates no "-shm" file beside it (for a file that nothing can change).
+    bool openReadOnly(const QString &path, bool immutable);
     bool isOpen() const { return m_handle != nullptr; }
     bool isReadOnly() const;
 

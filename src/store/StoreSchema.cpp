@@ -24,6 +24,12 @@ std::unique_ptr<SqliteDatabase> StoreSchema::open(const QString &path, const Ope
         *reason = database->errorMessage();
         return nullptr;
     }
+    // Before the first read, which in a write-ahead-log file would leave "-shm" and "-wal"
+    // files behind that this connection could not remove.
+    if (database->isReadOnly()) {
+        *reason = QStringLiteral("the file may not be written");
+        return nullptr;
+    }
     database->exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMilliseconds));
     int version = 0;
     if (!checkReadable(*database, &version, reason)) return nullptr;
@@ -45,10 +51,6 @@ bool StoreSchema::checkReadable(SqliteDatabase &database, int *version, QString 
         *reason = database.errorMessage();
         return false;
     }
-    if (database.isReadOnly()) {
-        *reason = QStringLiteral("the file may not be written");
-        return false;
-    }
     // user_version is any 32-bit number; only 0 (a new file) to the current one are ours.
     if (*version < 0) {
         *reason = QStringLiteral("not a task store (version %1)").arg(*version);
@@ -63,6 +65,37 @@ bool StoreSchema::checkReadable(SqliteDatabase &database, int *version, QString 
         return false;
     }
     return true;
+}
+
+std::unique_ptr<SqliteDatabase> StoreSchema::openReadOnly(const QString &path, QString *reason)
+{
+    if (!QFileInfo::exists(path)) {
+        *reason = QStringLiteral("no such file");
+        return nullptr;
+    }
+    // With its log files present SQLite reads through them (they stay as they were);
+    // without, it must not create them.
+    const bool logged = QFileInfo::exists(path + QStringLiteral("-wal")) ||
+                        QFileInfo::exists(path + QStringLiteral("-shm"));
+    auto database = std::make_unique<SqliteDatabase>();
+    if (!database->openReadOnly(path, !logged)) {
+        *reason = database->errorMessage();
+        return nullptr;
+    }
+    database->exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMilliseconds));
+    int version = 0;
+    if (!checkReadable(*database, &version, reason)) return nullptr;
+    if (version != currentVersion) {
+        *reason = QStringLiteral("version %1 needs an upgrade, which a file that may not be "
+                                 "written cannot take")
+                      .arg(version);
+        return nullptr;
+    }
+    if (!configure(*database)) {
+        *reason = database->errorMessage();
+        return nullptr;
+    }
+    return database;
 }
 
 // Settings of this connection only; none of them is written to the file.

@@ -16,7 +16,7 @@ class SqliteDatabase;
 class StoreSchema
 {
 public:
-    static constexpr int currentVersion = 3;
+    static constexpr int currentVersion = 4;
 
     // Work done with the opening or not at all (the reset of interrupted downloads).
     using OpeningStep = std::function<bool(SqliteDatabase &)>;
@@ -26,6 +26,9 @@ public:
     // is refused, at whatever point, is left exactly as it was.
     static std::unique_ptr<SqliteDatabase> open(const QString &path, const OpeningStep &step,
                                                 QString *reason);
+    // A file of the current version, opened for reading only; nothing is created beside it
+    // that was not there.
+    static std::unique_ptr<SqliteDatabase> openReadOnly(const QString &path, QString *reason);
     // Switches an accepted store to its write-ahead log (kept in the file from then on).
     static bool useWriteAheadLog(SqliteDatabase &database);
 

@@ -5,16 +5,21 @@
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
 #include "store/StoreSchema.h"
+#include "store/TaskURL.h"
 #include "store/TextFold.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
 #include <mutex>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace
 {
@@ -45,6 +50,25 @@ void sortNewestFirst(QList<std::shared_ptr<XTask>> &tasks)
         tasks[i] = keyed[i].second;
 }
 
+QString homeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("HOME")) return QDir::homePath();
+    const passwd *entry = getpwuid(getuid());
+    return entry && entry->pw_dir ? QFile::decodeName(entry->pw_dir) : QString();
+}
+
+// The row of a saved task with the same URL, newest first; 0 when there is none, nothing
+// when SQLite failed to say.
+std::optional<qint64> savedTaskWithURL(SqliteDatabase &database, const QString &url)
+{
+    SqliteStatement rows(database, QStringLiteral("SELECT id, url FROM XTask WHERE url IS NOT "
+                                                  "NULL ORDER BY id DESC"));
+    while (rows.next()) {
+        if (TaskURL::same(rows.value(1).toString(), url)) return rows.integer(0);
+    }
+    return rows.failed() ? std::nullopt : std::optional<qint64>(0);
+}
+
 } // namespace
 
 XCoreDataManagement &XCoreDataManagement::shared()
@@ -59,7 +83,7 @@ XCoreDataManagement &XCoreDataManagement::shared()
 
 QString XCoreDataManagement::defaultStorePath()
 {
-    return QDir::homePath() + QStringLiteral("/Documents/XTaskModel.sqlite");
+    return homeFolder() + QStringLiteral("/Documents/XTaskModel.sqlite");
 }
 
 XCoreDataManagement::XCoreDataManagement(QString storePath) : m_storePath(std::move(storePath))
@@ -95,13 +119,20 @@ bool XCoreDataManagement::open()
     return true;
 }
 
-QString XCoreDataManagement::openError() const
+bool XCoreDataManagement::openReadOnly()
 {
     std::lock_guard locker(m_openMutex);
-    return m_openError;
+    if (m_context) return true;
+    QString reason;
+    std::unique_ptr<SqliteDatabase> database = StoreSchema::openReadOnly(m_storePath, &reason);
+    if (!database) return refuse(reason);
+    m_context = std::make_shared<ObjectContext>(std::move(database), this);
+    m_readOnly = true;
+    m_openError.clear();
+    return true;
 }
 
-bool XCoreDataManagement::refuse(const QString &reason) const
+bool XCoreDataManagement::refuse(const QString &reason)
 {
     m_openError = reason;
     Log::line(QStringLiteral("%1: %2").arg(m_storePath, reason));
@@ -112,6 +143,18 @@ bool XCoreDataManagement::refuse(const QString &reason) const
 bool XCoreDataManagement::isOpen() const
 {
     return context() != nullptr;
+}
+
+bool XCoreDataManagement::isReadOnly() const
+{
+    std::lock_guard locker(m_openMutex);
+    return m_context && m_readOnly;
+}
+
+QString XCoreDataManagement::openError() const
+{
+    std::lock_guard locker(m_openMutex);
+    return m_openError;
 }
 
 std::shared_ptr<ObjectContext> XCoreDataManagement::context() const
@@ -159,6 +202,14 @@ XCoreDataManagement::allTasksNewestFirst(QString *error)
 
 QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString &text)
 {
+    QList<std::shared_ptr<XTask>> tasks;
+    for (const auto &file : filesWithString(text))
+        tasks.append(file->task());
+    return tasks;
+}
+
+QList<std::shared_ptr<XFile>> XCoreDataManagement::filesWithString(const QString &text)
+{
     const auto opened = context();
     const QString needle = TextFold::fold(text);
     if (!opened || needle.isEmpty()) return {};
@@ -173,15 +224,15 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::tasksWithString(const QString
         Log::line(QStringLiteral("Error filtering search: %1").arg(error));
         return {};
     }
-    QList<std::shared_ptr<XTask>> tasks;
+    QList<std::shared_ptr<XFile>> found;
     for (const auto &file : recordsOf<XFile>(*files)) {
         const auto task = file->task();
         if (!task)
             Log::line(QStringLiteral("%1 NOT task.").arg(file->localFile()));
         else if (!task->isDeleted())
-            tasks.append(task);
+            found.append(file);
     }
-    return tasks;
+    return found;
 }
 
 QList<std::shared_ptr<XFile>> XCoreDataManagement::filesForTask(const std::shared_ptr<XTask> &task)
@@ -212,11 +263,9 @@ QList<std::shared_ptr<XTask>> XCoreDataManagement::searchURL(const QString &url)
         Log::line(QStringLiteral("searchURL filtering: %1").arg(error));
         return {};
     }
-    const QString wanted = TextFold::fold(url);
     QList<std::shared_ptr<XTask>> found;
     for (const auto &task : *tasks) {
-        const QString taskURL = task->url();
-        if (!taskURL.isNull() && TextFold::fold(taskURL) == wanted) found.append(task);
+        if (TaskURL::same(task->url(), url)) found.append(task);
     }
     return found;
 }
@@ -230,7 +279,7 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
                                                          const QString &note)
 {
     const auto opened = context();
-    if (!opened) return nullptr;
+    if (!opened || isReadOnly()) return nullptr;
     auto task = std::static_pointer_cast<XTask>(opened->insertObject(XTask::entity()));
     task->setCreateDate(QDateTime::currentDateTime());
     task->setUrl(url);
@@ -239,10 +288,36 @@ std::shared_ptr<XTask> XCoreDataManagement::creatTaskURL(const QString &url, con
     return task;
 }
 
+XCoreDataManagement::TaskCreation
+XCoreDataManagement::creatTaskUnlessKnown(const QString &url, const QString &cookie,
+                                          const QString &note,
+                                          const std::function<void(XTask &)> &prepare)
+{
+    const auto opened = context();
+    if (!opened) return {};
+    std::lock_guard locker(opened->mutex());
+    // This process's unsaved tasks first; the saved ones of every process inside the save.
+    if (const auto known = searchURL(url).value(0)) return {known, false};
+    const auto task = creatTaskURL(url, cookie, note);
+    if (!task) return {};
+    if (prepare) prepare(*task);
+    qint64 knownRow = 0;
+    const bool saved = opened->saveNow([&](SqliteDatabase &database) {
+        const std::optional<qint64> row = savedTaskWithURL(database, url);
+        knownRow = row.value_or(0);
+        return row == 0;
+    });
+    if (saved) return {task, true};
+    opened->deleteObject(task);
+    if (!knownRow) return {};
+    return {std::static_pointer_cast<XTask>(opened->objectWithId(XTask::entity(), knownRow)),
+            false};
+}
+
 std::shared_ptr<XFile> XCoreDataManagement::createFile(const QUrl &fileURL)
 {
     const auto opened = context();
-    if (!opened) return nullptr;
+    if (!opened || isReadOnly()) return nullptr;
     auto file = std::static_pointer_cast<XFile>(opened->insertObject(XFile::entity()));
     file->setLocalFile(fileURL.toLocalFile());
     file->refreshExtInfo();
@@ -287,9 +362,32 @@ bool XCoreDataManagement::isPathNamedElsewhere(const QString &path, const XTask 
         const auto task = file->task();
         if (task.get() != &owner && !(task && task->isDeleted())) return true;
     }
-    for (const auto &task : allTasksNewestFirst(&error).value_or(QList<std::shared_ptr<XTask>>())) {
-        if (task.get() != &owner && task->localFile().split(QLatin1Char('\n')).contains(path))
-            return true;
+    return isNamedInTaskLists(path, owner, XTask::LocalFile);
+}
+
+bool XCoreDataManagement::isPartialNamedElsewhere(const QString &destination, const XTask &owner)
+{
+    return isNamedInTaskLists(destination, owner, XTask::PartialFiles);
+}
+
+bool XCoreDataManagement::isNamedInTaskLists(const QString &path, const XTask &owner,
+                                             XTask::Attribute list)
+{
+    const auto opened = context();
+    if (!opened) return false;
+    const auto pathsOf = [list](XManagedObject &task) {
+        return static_cast<XTask &>(task).pathList(list);
+    };
+    QString error;
+    const auto tasks = opened->fetch(
+        XTask::entity(), QStringLiteral("%1 IS NOT NULL").arg(XTask::entity().attribute(list).name),
+        {}, [&pathsOf](XManagedObject &task) { return !pathsOf(task).isEmpty(); }, &error);
+    if (!tasks) {
+        Log::line(QStringLiteral("Error filtering search: %1").arg(error));
+        return true; // unsure: keep the file
+    }
+    for (const auto &task : *tasks) {
+        if (task.get() != &owner && pathsOf(*task).contains(path)) return true;
     }
     return false;
 }
@@ -309,7 +407,7 @@ bool XCoreDataManagement::hasChanges() const
 std::unique_ptr<TaskClaim> XCoreDataManagement::claimTask(const XTask &task)
 {
     const qint64 taskRow = task.rowId();
-    if (!isOpen() || !taskRow) return nullptr;
+    if (!isOpen() || isReadOnly() || !taskRow) return nullptr;
     return TaskClaim::take(claimFolder(), taskRow);
 }
 

@@ -31,6 +31,7 @@ const EntityDescription &XTask::entity()
             {QStringLiteral("videoHeight"), Type::Integer},
             {QStringLiteral("videoEncodeName"), Type::Text},
             {QStringLiteral("duration"), Type::Float},
+            {QStringLiteral("partialFiles"), Type::Text},
         },
         &XTask::make);
     return description;

@@ -41,6 +41,7 @@ public:
         VideoHeight,
         VideoEncodeName,
         Duration,
+        PartialFiles,
     };
 
     static const EntityDescription &entity();
@@ -82,6 +83,11 @@ public:
     void setVideoEncodeName(const QString &codec) { setText(VideoEncodeName, codec); }
     std::optional<float> duration() const { return floatValue(Duration); }
     void setDuration(std::optional<float> seconds) { setFloat(Duration, seconds); }
+    // The destinations a download named whose pieces (".part", ".part-Frag…", ".ytdl") may
+    // still lie on the disk: absolute paths joined by line feeds; absent when none.
+    QStringList partialFiles() const { return pathList(PartialFiles); }
+    // A list of paths kept in one text (LocalFile, PartialFiles), one per line.
+    QStringList pathList(Attribute list) const;
 
     // The download (blocking, on a worker thread; the caller has set status 1 and holds the
     // task's claim). YES when the task completed. Without a working folder holding yt-dlp
@@ -105,10 +111,13 @@ public:
     QList<QUrl> loadLocalURLs() const;
     // Turns a legacy file list into file records.
     void checkAndUpdate();
-    // Records finished files, skipping ".part" pieces and names the task already has.
+    // Records finished files, skipping ".part" pieces and names the task already has, and
+    // forgets the partial files that no longer have a piece on the disk (a run has ended).
     void saveLocalFiles(const QStringList &paths);
-    // Deletes the files of the task's records from the disk, except a file that another
-    // task also names.
+    // A download named the destination it writes: its pieces go when the task is removed.
+    void destinationNamed(const QString &path) override;
+    // Deletes the files of the task's records and the pieces of its partial files from the
+    // disk, except what another task also names.
     void removeLocationFiles();
     bool fileUnderPath(const QString &text) const;
     // Moves every file into the folder, never over an existing file; NO when one could not
@@ -130,6 +139,9 @@ private:
     QList<std::shared_ptr<XFile>> ownFiles() const;
     std::shared_ptr<NSYtdlpTask> makeWorker();
     void forgetDeletedFiles(const QStringList &deleted);
+    void setPartialFiles(const QStringList &paths);
+    void forgetFinishedPartialFiles();
+    void removePartialPieces(XCoreDataManagement &store);
     bool completeIfStillDownloading();
     bool moveEntry(const FileEntry &entry, const QString &folder, QStringList &legacyPaths);
 

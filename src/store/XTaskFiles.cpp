@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
 #include "platform/TextDecoding.h"
+#include "store/PartialPieces.h"
 #include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
@@ -27,9 +28,9 @@ QList<std::shared_ptr<XFile>> XTask::ownFiles() const
 QList<FileEntry> XTask::loadLocalFiles() const
 {
     QList<FileEntry> entries;
-    const QString legacy = localFile();
+    const QStringList legacy = pathList(LocalFile);
     if (!legacy.isEmpty()) {
-        for (const QString &path : legacy.split(QLatin1Char('\n')))
+        for (const QString &path : legacy)
             entries.append({path, nullptr});
         return entries;
     }
@@ -69,7 +70,35 @@ void XTask::saveLocalFiles(const QStringList &paths)
         if (knownNames.contains(QFileInfo(path).fileName().toLower())) continue;
         if (const auto file = own->createFile(QUrl::fromLocalFile(path))) file->setTask(self());
     }
+    forgetFinishedPartialFiles();
     save();
+}
+
+QStringList XTask::pathList(Attribute list) const
+{
+    const QString paths = textValue(list);
+    return paths.isEmpty() ? QStringList() : paths.split(QLatin1Char('\n'));
+}
+
+void XTask::setPartialFiles(const QStringList &paths)
+{
+    setText(PartialFiles, paths.isEmpty() ? QString() : paths.join(QLatin1Char('\n')));
+}
+
+void XTask::destinationNamed(const QString &path)
+{
+    // Kept at once, so that a process that dies mid-download has said what it leaves.
+    QStringList paths = partialFiles();
+    if (paths.contains(path)) return;
+    setPartialFiles(paths << path);
+    save();
+}
+
+void XTask::forgetFinishedPartialFiles()
+{
+    QStringList paths = partialFiles();
+    paths.removeIf([](const QString &path) { return PartialPieces::existing(path).isEmpty(); });
+    setPartialFiles(paths);
 }
 
 void XTask::removeLocationFiles()
@@ -89,6 +118,19 @@ void XTask::removeLocationFiles()
             Log::line(QStringLiteral("XTask remove %1 failed.").arg(path));
             Log::line(QStringLiteral("XTask remove %1 error:%2").arg(path, media.errorString()));
         }
+    }
+    removePartialPieces(*own);
+}
+
+void XTask::removePartialPieces(XCoreDataManagement &store)
+{
+    for (const QString &destination : partialFiles()) {
+        // Another task may be downloading the same name (two URLs of one video).
+        if (store.isPartialNamedElsewhere(destination, *this)) {
+            Log::line(QStringLiteral("XTask keeps %1: another task has it.").arg(destination));
+            continue;
+        }
+        PartialPieces::remove(destination);
     }
 }
 

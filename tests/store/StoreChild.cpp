@@ -4,6 +4,9 @@
 //   store_child claim DB URL   claims the task with that URL and marks it downloading, as
 //                              a download's start does, prints "claimed" or "refused",
 //                              and keeps the claim until its input closes;
+//   store_child create-unique DB URL   prints "ready", waits for a line on its input, then
+//                              creates the task for the URL unless the history has it, and
+//                              prints "created ID" or "known ID";
 //   store_child queue-and-exit URL   creates a task in the shared store ($HOME) and saves
 //                              it from another thread, then ends before the main thread
 //                              ever runs the queued save.
@@ -47,6 +50,17 @@ int claim(XCoreDataManagement &store, const QString &url)
     return 0;
 }
 
+int createUnique(XCoreDataManagement &store, const QString &url)
+{
+    std::puts("ready");
+    std::fflush(stdout);
+    if (std::getchar() == EOF) return 3;
+    const auto [task, created] = store.creatTaskUnlessKnown(url, QString(), QString());
+    if (!task) return 4;
+    std::printf("%s %lld\n", created ? "created" : "known", task->rowId());
+    return 0;
+}
+
 int queueAndExit(const QString &url)
 {
     auto task = XCoreDataManagement::shared().creatTaskURL(url, QString(), QString());
@@ -68,5 +82,7 @@ int main(int argc, char *argv[])
     if (!store.open()) return 2;
     if (arguments.value(1) == QLatin1String("save-loop")) return saveLoop(store);
     if (arguments.value(1) == QLatin1String("claim")) return claim(store, arguments.value(3));
+    if (arguments.value(1) == QLatin1String("create-unique"))
+        return createUnique(store, arguments.value(3));
     return 1;
 }

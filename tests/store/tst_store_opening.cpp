@@ -9,10 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
-
-#include <unistd.h>
 
 namespace
 {
@@ -126,33 +123,6 @@ private slots:
         QCOMPARE(readFile(temporary.path()), before);
     }
 
-    void refusesAFileItMayNotWrite()
-    {
-        TemporaryStore temporary;
-        {
-            auto store = temporary.open();
-            store->creatTaskURL(QStringLiteral("https://kept"), QString(), QString())->setStatus(1);
-            QVERIFY(store->save());
-        }
-        QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::ReadGroup);
-        // Permissions do not stop root; an immutable file does.
-        const bool immutable = access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0 &&
-                               QProcess::execute(QStringLiteral("chattr"),
-                                                 {QStringLiteral("+i"), temporary.path()}) == 0;
-        const auto restore = qScopeGuard([&] {
-            if (immutable)
-                QProcess::execute(QStringLiteral("chattr"),
-                                  {QStringLiteral("-i"), temporary.path()});
-        });
-        if (!immutable && access(QFile::encodeName(temporary.path()).constData(), W_OK) == 0)
-            QSKIP("cannot make a file this user may not write");
-        const QByteArray before = readFile(temporary.path());
-        LogCapture log;
-        QVERIFY(!temporary.open()->isOpen());
-        QVERIFY(log.contains(QStringLiteral("place store error.")));
-        QCOMPARE(readFile(temporary.path()), before);
-    }
-
     void upgradesAnOlderVersionInPlace()
     {
         TemporaryStore temporary;
@@ -160,7 +130,7 @@ private slots:
         FuzzSeeds::recordFile(temporary.path(), QStringLiteral("store_open"));
         auto store = temporary.open();
         QVERIFY(store->isOpen());
-        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QCOMPARE(temporary.query(QStringLiteral("PRAGMA user_version")).toInt(), 4);
         const auto tasks = store->existHistorys();
         QCOMPARE(tasks.size(), 2);
         QCOMPARE(tasks.at(0)->url(), QStringLiteral("https://old/2"));

@@ -235,20 +235,6 @@ private slots:
         }
     }
 
-    void urlSearchMatchesWholeURLIgnoringCase()
-    {
-        TemporaryStore temporary;
-        auto store = temporary.open();
-        store->creatTaskURL(QStringLiteral("https://Example.com/watch?v=AbC%20_x"), QString(),
-                            QString());
-        QVERIFY(store->save());
-        QVERIFY(store->existURL(QStringLiteral("HTTPS://EXAMPLE.COM/WATCH?V=abc%20_X")));
-        QVERIFY(!store->existURL(QStringLiteral("https://example.com/watch?v=abc%20_")));
-        QVERIFY(!store->existURL(QStringLiteral("https://example.com/watch?v=abc%20%x")));
-        QVERIFY(!store->existURL(QStringLiteral("https://example.com/watch?v=abc_20_x")));
-        QVERIFY(!store->existURL(QString()));
-    }
-
     void queriesSeePendingChanges()
     {
         TemporaryStore temporary;
