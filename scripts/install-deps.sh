@@ -5,11 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libsqlite3-dev
   ffmpeg yt-dlp curl python3
   fonts-noto-cjk
+  xdg-utils desktop-file-utils appstream
 )
 
 missing=()

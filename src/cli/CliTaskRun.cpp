@@ -1,7 +1,7 @@
 #include "cli/CliTaskRun.h"
 
 #include "cli/CliOutput.h"
-#include "cli/SignalBridge.h"
+#include "platform/SignalBridge.h"
 #include "download/NSYtdlpTask.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"

@@ -1,3 +1,4 @@
+#include "ZelvoVersion.h"
 #include "cli/CliDownloadCommand.h"
 #include "cli/CliHistoryCommand.h"
 #include "cli/CliInfoCommand.h"
@@ -73,7 +74,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (command == QLatin1String("--version")) {
-        CliOutput::out(QStringLiteral("zelvo-cli %1").arg(ZELVO_VERSION));
+        CliOutput::out(QStringLiteral("zelvo-cli %1(%2)").arg(ZELVO_VERSION, ZELVO_BUILD_NUMBER));
         return 0;
     }
     const auto found = commands().find(command);

@@ -1,4 +1,4 @@
-#include "cli/SignalBridge.h"
+#include "platform/SignalBridge.h"
 
 #include <QSocketNotifier>
 

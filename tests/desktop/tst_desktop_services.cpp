@@ -1,0 +1,242 @@
+#include "desktop/DesktopServices.h"
+#include "desktop/FileReveal.h"
+#include "desktop/ShareMenu.h"
+#include "desktop/SheetQueue.h"
+#include "support/AccessibilityWalk.h"
+#include "support/FakeExecutable.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+// Stands in for the desktop's URL handlers, so no test starts a real browser or file manager.
+class OpenedURLs : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+// The file manager's side of org.freedesktop.FileManager1, on a private bus.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    void ShowItems(const QStringList &uris, const QString &) { shown = uris; }
+};
+
+class TestDesktopServices : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_bin;
+    OpenedURLs m_opened;
+
+    QString browserArguments(const QString &program) const
+    {
+        QFile record(m_bin.filePath(program + QStringLiteral(".args")));
+        return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnvironment::isolateHome();
+        // One argument per line, exactly as received.
+        for (const char *program : {"google-chrome-stable", "firefox-esr"})
+            FakeExecutable::write(m_bin.filePath(QLatin1String(program)),
+                                  QStringLiteral("printf '%s\\n' \"$@\" > \"$0.args\"\n"));
+        qputenv("PATH", m_bin.path().toUtf8());
+        for (const char *scheme : {"http", "https", "file"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_opened, "open");
+    }
+
+    void init() { m_opened.urls.clear(); }
+
+    void cleanupTestCase()
+    {
+        for (const char *scheme : {"http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
+
+    void browserRules_data()
+    {
+        QTest::addColumn<QString>("browser");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("program"); // empty: the default browser
+        const QString odd = QStringLiteral("https://example.org/a b;$(touch x)&c=\"d\"");
+        QTest::newRow("Chrome, stable installed")
+            << "Chrome" << odd << true << "google-chrome-stable";
+        QTest::newRow("Firefox, ESR installed") << "Firefox"
+                                                << "http://127.0.0.1:8/v" << true << "firefox-esr";
+        QTest::newRow("Chromium is not Chrome") << "Chromium"
+                                                << "https://example.org/" << true << "";
+        QTest::newRow("None") << "None"
+                              << "https://example.org/" << true << "";
+        QTest::newRow("not web") << "Chrome"
+                                 << "file:///etc/passwd" << false << "";
+        QTest::newRow("script") << "Firefox"
+                                << "javascript:alert(1)" << false << "";
+        QTest::newRow("no host") << "None"
+                                 << "https://" << false << "";
+    }
+
+    void browserRules()
+    {
+        QFETCH(QString, browser);
+        QFETCH(QString, url);
+        QFETCH(bool, opened);
+        QFETCH(QString, program);
+        for (const char *name : {"google-chrome-stable", "firefox-esr"})
+            QFile::remove(m_bin.filePath(QLatin1String(name) + QStringLiteral(".args")));
+
+        QCOMPARE(DesktopServices::openURLInBrowser(QUrl(url), browser), opened);
+        if (!program.isEmpty()) {
+            // The URL arrives as one argument, untouched by any shell.
+            const QString expected = QUrl(url).toString(QUrl::FullyEncoded) + QLatin1Char('\n');
+            QTRY_COMPARE(browserArguments(program), expected);
+            QVERIFY(m_opened.urls.isEmpty());
+        } else {
+            QCOMPARE(m_opened.urls.size(), opened ? 1 : 0);
+        }
+    }
+
+    // Against a real bus: the file manager gets the file URIs; with none, the folder opens.
+    void revealOverTheSessionBus()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"), {"/usr/bin", "/bin"})
+                .isEmpty())
+            QSKIP("dbus-daemon is not installed");
+        QProcess daemon;
+        daemon.start(QStringLiteral("/usr/bin/dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address")});
+        QVERIFY(daemon.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("app"));
+        QDBusConnection managerBus = QDBusConnection::connectToBus(address, QStringLiteral("fm"));
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("a #1.mp4"));
+
+        // Nobody owns the name yet: the bus refuses at once and the folder opens.
+        FileReveal::reveal({file}, bus);
+        QTRY_COMPARE(m_opened.urls.size(), 1);
+
+        FakeFileManager manager;
+        QVERIFY(managerBus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        QVERIFY(managerBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                          QDBusConnection::ExportAllSlots));
+        FileReveal::reveal({file}, bus);
+        QTRY_COMPARE(manager.shown,
+                     QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)});
+        QTest::qWait(50);
+        QCOMPARE(m_opened.urls.size(), 1);
+        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("fm"));
+        daemon.terminate();
+        daemon.waitForFinished();
+    }
+
+    void shareMenuOffersMailOnlyWithXdgEmail()
+    {
+        const QStringList paths{QStringLiteral("/tmp/a.mp4"), QStringLiteral("/tmp/b.mp4")};
+        auto titles = [](QMenu *menu) {
+            QStringList texts;
+            for (QAction *action : menu->actions())
+                texts.append(action->text());
+            return texts;
+        };
+        std::unique_ptr<QMenu> menu(ShareMenu::create(paths, nullptr));
+        QCOMPARE(titles(menu.get()), QStringList({"Copy", "Copy Path", "Open"}));
+
+        menu->actions().at(0)->trigger();
+        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(copied->urls(),
+                 QList<QUrl>({QUrl::fromLocalFile(paths[0]), QUrl::fromLocalFile(paths[1])}));
+        menu->actions().at(1)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("/tmp/a.mp4\n/tmp/b.mp4"));
+
+        FakeExecutable::write(m_bin.filePath(QStringLiteral("xdg-email")),
+                              QStringLiteral("exit 0\n"));
+        menu.reset(ShareMenu::create(paths, nullptr));
+        QCOMPARE(titles(menu.get()).last(), QStringLiteral("E-mail"));
+        QFile::remove(m_bin.filePath(QStringLiteral("xdg-email")));
+    }
+
+    // A sheet presented while another shows waits for it; codes pass through finished().
+    void sheetsQueuePerWindow()
+    {
+        QMainWindow window;
+        window.setWindowTitle(QStringLiteral("Zelvo"));
+        window.show();
+        auto *first = new QDialog(&window);
+        auto *second = new QDialog(&window);
+        auto *button = new QPushButton(QStringLiteral("Close"), second);
+        QSignalSpy firstEnded(first, &QDialog::finished);
+        SheetQueue::present(first);
+        SheetQueue::present(second);
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->windowModality(), Qt::WindowModal);
+        QVERIFY(!second->isVisible());
+        QCOMPARE(SheetQueue::currentSheet(&window), first);
+        QVERIFY(!button->autoDefault());
+
+        first->done(1);
+        QCOMPARE(firstEnded.value(0).value(0).toInt(), 1);
+        QVERIFY(second->isVisible());
+        QCOMPARE(SheetQueue::currentSheet(&window), second);
+        delete second; // a sheet destroyed while showing frees the window too
+        QCOMPARE(SheetQueue::currentSheet(&window), nullptr);
+    }
+
+    void accessibilityWalkFindsUnnamedControls()
+    {
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("Walk"));
+        auto *layout = new QVBoxLayout(&window);
+        auto *label = new QLabel(QStringLiteral("Working folder"));
+        auto *labelled = new QLineEdit;
+        label->setBuddy(labelled);
+        auto *iconOnly = new QPushButton;
+        iconOnly->setToolTip(QStringLiteral("Reveal"));
+        auto *bare = new QLineEdit;
+        bare->setObjectName(QStringLiteral("bare"));
+        for (QWidget *widget : std::initializer_list<QWidget *>{label, labelled, iconOnly, bare})
+            layout->addWidget(widget);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // A tooltip is read as a description, not as the name: icon-only controls need both.
+        const QStringList unnamed = AccessibilityWalk::unnamedControls(&window);
+        QCOMPARE(unnamed.size(), 2);
+        QVERIFY2(unnamed.last().contains(QLatin1String("'bare'")), qPrintable(unnamed.last()));
+        bare->setAccessibleName(QStringLiteral("Search"));
+        iconOnly->setAccessibleName(iconOnly->toolTip());
+        QVERIFY(AccessibilityWalk::unnamedControls(&window).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDesktopServices)
+#include "tst_desktop_services.moc"
