@@ -208,7 +208,7 @@ private slots:
         QVERIFY(store.save());
         {
             AppDelegate delegate;
-            QVERIFY(delegate.downloads().start(task));
+            QCOMPARE(delegate.downloads().start(task), DownloadRegistry::StartAnswer::Started);
             QTRY_COMPARE_WITH_TIMEOUT(task->progress(), 0.01f, 10000);
             QFile pid(pidFile);
             QVERIFY(pid.open(QIODevice::ReadOnly));
