@@ -57,8 +57,14 @@ private:
             QProcess process;
             prepare(process);
             process.start(binary(), arguments);
-            process.waitForFinished(60000);
-            return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            // A command that never ends must fail the check, not read as status 0.
+            const bool ended = process.waitForFinished(60000);
+            if (!ended) {
+                process.kill();
+                process.waitForFinished();
+            }
+            const bool normal = ended && process.exitStatus() == QProcess::NormalExit;
+            return {normal ? process.exitCode() : -1,
                     QString::fromUtf8(process.readAllStandardOutput()),
                     QString::fromUtf8(process.readAllStandardError())};
         }
