@@ -79,7 +79,7 @@ void AppDelegate::settingYtdlp()
     // folder.
     Alert alert;
     alert.messageText = tr("Settings are not available in this version.");
-    alert.informativeText = tr("Choose the working folder with: zelvo-cli setup FOLDER");
+    alert.informativeText = tr("Choose the working folder with:\nzelvo-cli setup FOLDER");
     Alerts::run(alert, m_window.get());
 }
 

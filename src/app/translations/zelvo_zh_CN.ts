@@ -65,8 +65,10 @@
     </message>
     <message>
         <location filename="../AppDelegate.cpp" line="81"/>
-        <source>Choose the working folder with: zelvo-cli setup FOLDER</source>
-        <translation>请用以下命令选择工作目录: zelvo-cli setup FOLDER</translation>
+        <source>Choose the working folder with:
+zelvo-cli setup FOLDER</source>
+        <translation>请用以下命令选择工作目录：
+zelvo-cli setup FOLDER</translation>
     </message>
     <message>
         <location filename="../AppDelegate.cpp" line="108"/>
