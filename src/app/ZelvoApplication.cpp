@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <vector>
+
 void ZelvoApplication::configure(QApplication &app)
 {
     QApplication::setApplicationName(QStringLiteral("zelvo"));
@@ -20,12 +22,21 @@ void ZelvoApplication::configure(QApplication &app)
 
 void ZelvoApplication::installTranslations(const QLocale &locale)
 {
-    const std::pair<const char *, QString> catalogues[] = {
-        {"qtbase", QLibraryInfo::path(QLibraryInfo::TranslationsPath)},
-        {"zelvo", QStringLiteral(":/i18n")}};
+    // Each part of the application keeps its own catalogue ("tasklist_zh_CN.qm", ...), so all
+    // catalogues compiled in are loaded by the part of their name before the locale.
+    std::vector<std::pair<QString, QString>> catalogues{
+        {QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)}};
+    const QString ours = QStringLiteral(":/i18n");
+    QStringList names;
+    for (const QString &file : QDir(ours).entryList({QStringLiteral("*_*.qm")}, QDir::Files)) {
+        const QString name = file.section(QLatin1Char('_'), 0, 0);
+        if (!names.contains(name)) names.append(name);
+    }
+    for (const QString &name : names)
+        catalogues.emplace_back(name, ours);
     for (const auto &[name, folder] : catalogues) {
         auto *translator = new QTranslator(QCoreApplication::instance());
-        if (translator->load(locale, QLatin1String(name), QStringLiteral("_"), folder))
+        if (translator->load(locale, name, QStringLiteral("_"), folder))
             QCoreApplication::installTranslator(translator);
         else
             delete translator;
