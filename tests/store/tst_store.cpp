@@ -478,36 +478,6 @@ private slots:
         if (same) QCOMPARE(task->rowId(), stored->rowId());
     }
 
-    // The pieces of what a download named and never finished go with the task, but not
-    // those of a destination that another task also names, nor a neighbour's.
-    void removalTakesThePartialPieces()
-    {
-        const auto path = [this](const char *name) { return m_history->folder() + '/' + name; };
-        auto &store = XCoreDataManagement::shared();
-        const auto task = store.creatTaskURL("https://partial", {}, {});
-        const auto other = store.creatTaskURL("https://partial?again", {}, {});
-        QVERIFY(store.save());
-        for (const char *name : {"clip.mp4.part", "clip.mp4.part-Frag1", "clip.mp4.part-Frag2.part",
-                                 "clip.mp4.ytdl", "clip [1].mp4.part", "done.mp4",
-                                 "shared.mp4.part", "clip.mp4.partial notes", "other.mp4.part"})
-            QVERIFY(FileContents::write(path(name), "piece"));
-        for (const char *name : {"clip.mp4", "clip [1].mp4", "shared.mp4", "done.mp4"})
-            task->destinationNamed(path(name));
-        other->destinationNamed(path("shared.mp4"));
-        // The end of a run forgets what has no piece left (done.mp4 is finished and recorded).
-        task->saveLocalFiles({path("done.mp4")});
-        QCOMPARE(task->partialFiles(),
-                 (QStringList{path("clip.mp4"), path("clip [1].mp4"), path("shared.mp4")}));
-        QVERIFY(!store.hasChanges());
-
-        QVERIFY(store.removeItem(task));
-        QCOMPARE(filesIn(m_history->folder()),
-                 (QStringList{"clip.mp4.partial notes", "other.mp4.part", "shared.mp4.part"}));
-        QVERIFY(store.removeItem(other));
-        QCOMPARE(filesIn(m_history->folder()),
-                 (QStringList{"clip.mp4.partial notes", "other.mp4.part"}));
-    }
-
     void homeFromThePasswordDatabaseWithoutHOME()
     {
         const QByteArray home = qgetenv("HOME");
@@ -681,6 +651,36 @@ private slots:
 
     // The cases with a second process come last: under ThreadSanitizer, a process that has
     // spawned a child may not start threads any more.
+
+    // The pieces of what a download named and never finished go with the task, but not
+    // those of a destination that another task also names, nor a neighbour's.
+    void removalTakesThePartialPieces()
+    {
+        const auto path = [this](const char *name) { return m_history->folder() + '/' + name; };
+        auto &store = XCoreDataManagement::shared();
+        const auto task = store.creatTaskURL("https://partial", {}, {});
+        const auto other = store.creatTaskURL("https://partial?again", {}, {});
+        QVERIFY(store.save());
+        for (const char *name : {"clip.mp4.part", "clip.mp4.part-Frag1", "clip.mp4.part-Frag2.part",
+                                 "clip.mp4.ytdl", "clip [1].mp4.part", "done.mp4",
+                                 "shared.mp4.part", "clip.mp4.partial notes", "other.mp4.part"})
+            QVERIFY(FileContents::write(path(name), "piece"));
+        for (const char *name : {"clip.mp4", "clip [1].mp4", "shared.mp4", "done.mp4"})
+            task->destinationNamed(path(name));
+        other->destinationNamed(path("shared.mp4"));
+        // The end of a run forgets what has no piece left (done.mp4 is finished and recorded).
+        task->saveLocalFiles({path("done.mp4")});
+        QCOMPARE(task->partialFiles(),
+                 (QStringList{path("clip.mp4"), path("clip [1].mp4"), path("shared.mp4")}));
+        QVERIFY(!store.hasChanges());
+
+        QVERIFY(store.removeItem(task));
+        QCOMPARE(filesIn(m_history->folder()),
+                 (QStringList{"clip.mp4.partial notes", "other.mp4.part", "shared.mp4.part"}));
+        QVERIFY(store.removeItem(other));
+        QCOMPARE(filesIn(m_history->folder()),
+                 (QStringList{"clip.mp4.partial notes", "other.mp4.part"}));
+    }
 
     // Status 1 means "interrupted" only when no live process still runs that download.
     void resetAtOpeningSparesClaimedTasks()
