@@ -81,11 +81,7 @@ class TestCli : public QObject
     // Ctrl-C once the download has written its ".part": task id is paused, its yt-dlp gone.
     void interruptOnceWritten(const QString &part, const QString &id)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (QFileInfo(part).size() == 0 && timer.elapsed() < 20000)
-            QThread::msleep(50);
-        QVERIFY(QFileInfo(part).size() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 0, 20000);
         interrupt(SIGINT);
         QVERIFY(m_download->waitForFinished(10000));
         QCOMPARE(m_download->exitCode(), 130);
