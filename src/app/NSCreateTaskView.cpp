@@ -23,13 +23,6 @@ namespace
 // Return creates only from a URL this long; shorter ones are still being typed.
 constexpr int minimumURLLengthForReturn = 6;
 
-// In a dialog every push button would click on Return; here only the URL field's rule acts.
-QPushButton *plainButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 NSCreateTaskView::NSCreateTaskView(QWidget *parent) : QWidget(parent)
@@ -53,7 +46,7 @@ void NSCreateTaskView::buildControls()
     m_browserBox->setExclusive(true);
     const QStringList labels = CookieBrowser::labels();
     for (int index = 0; index < labels.size(); ++index) {
-        QPushButton *segment = plainButton(labels[index], browserRow);
+        QPushButton *segment = new QPushButton(labels[index], browserRow);
         segment->setCheckable(true);
         m_browserBox->addButton(segment, index);
         browserLayout->addWidget(segment);
@@ -70,8 +63,8 @@ void NSCreateTaskView::buildControls()
     form->addRow(QString(), m_bestVideoButton);
     form->addRow(QString(), m_mustMP4Button);
 
-    m_cancelButton = plainButton(tr("Cancel"), this);
-    m_createButton = plainButton(tr("Create"), this);
+    m_cancelButton = new QPushButton(tr("Cancel"), this);
+    m_createButton = new QPushButton(tr("Create"), this);
     connect(m_cancelButton, &QPushButton::clicked, this, &NSCreateTaskView::cancelAction);
     connect(m_createButton, &QPushButton::clicked, this, &NSCreateTaskView::createAction);
     auto *buttons = new QHBoxLayout;

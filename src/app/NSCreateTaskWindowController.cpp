@@ -2,21 +2,14 @@
 
 #include "app/NSCreateTaskView.h"
 
-#include <QVBoxLayout>
-
 NSCreateTaskWindowController::NSCreateTaskWindowController(QWidget *parent)
-    : QDialog(parent), m_view(new NSCreateTaskView(this))
+    : SheetDialog(QStringLiteral("NSCreateTaskWindowController"), tr("New Task"), parent),
+      m_view(new NSCreateTaskView)
 {
-    setObjectName(QStringLiteral("NSCreateTaskWindowController"));
-    setWindowTitle(tr("New Task"));
-    setWindowModality(Qt::WindowModal);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    connect(m_view, &NSCreateTaskView::endSheet, this, &QDialog::done);
+    setContent(m_view);
 }
 
-void NSCreateTaskWindowController::reject()
+void NSCreateTaskWindowController::closeRequested()
 {
     m_view->cancelAction();
 }

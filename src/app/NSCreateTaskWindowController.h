@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QDialog>
+#include "desktop/SheetDialog.h"
 
 class NSCreateTaskView;
 
-// The window of the new-task form, modal to the window it opens over. It ends with the form's
-// code: NSModalResponseContinue on create, NSModalResponseAbort on cancel, on Esc and on the
-// window's close button alike.
-class NSCreateTaskWindowController : public QDialog
+// The window of the new-task form. It ends with the form's code: NSModalResponseContinue on
+// create, NSModalResponseAbort on cancel, on Esc and on the window's close button alike.
+class NSCreateTaskWindowController : public SheetDialog
 {
     Q_OBJECT
 public:
@@ -15,10 +14,8 @@ public:
 
     NSCreateTaskView *view() const { return m_view; }
 
-public slots:
-    // Esc and the close button: the form's own cancel.
-    void reject() override;
-
 private:
+    void closeRequested() override;
+
     NSCreateTaskView *m_view;
 };

@@ -22,13 +22,6 @@
 
 namespace
 {
-// Return in the note is a line break, never a click of a dialog button.
-QPushButton *plainButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QStringList localPaths(const XTask &task)
 {
@@ -85,10 +78,10 @@ void TaskDetailView::buildControls()
     m_contentScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_contentScrollView->setWidget(fields);
 
-    m_showInFolderButton = plainButton(tr("Show in Folder"), this);
-    QPushButton *copyButton = plainButton(tr("Copy URL"), this);
-    m_mediaInformationButton = plainButton(tr("Media Information"), this);
-    QPushButton *closeButton = plainButton(tr("Close"), this);
+    m_showInFolderButton = new QPushButton(tr("Show in Folder"), this);
+    QPushButton *copyButton = new QPushButton(tr("Copy URL"), this);
+    m_mediaInformationButton = new QPushButton(tr("Media Information"), this);
+    QPushButton *closeButton = new QPushButton(tr("Close"), this);
     connect(m_showInFolderButton, &QPushButton::clicked, this, &TaskDetailView::showInFinder);
     connect(copyButton, &QPushButton::clicked, this, &TaskDetailView::copyURL);
     connect(m_mediaInformationButton, &QPushButton::clicked, this,

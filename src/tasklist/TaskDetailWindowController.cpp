@@ -2,21 +2,14 @@
 
 #include "tasklist/TaskDetailView.h"
 
-#include <QVBoxLayout>
-
 TaskDetailWindowController::TaskDetailWindowController(QWidget *parent)
-    : QDialog(parent), m_view(new TaskDetailView(this))
+    : SheetDialog(QStringLiteral("TaskDetailWindowController"), tr("Task Detail"), parent),
+      m_view(new TaskDetailView)
 {
-    setObjectName(QStringLiteral("TaskDetailWindowController"));
-    setWindowTitle(tr("Task Detail"));
-    setWindowModality(Qt::WindowModal);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    connect(m_view, &TaskDetailView::endSheet, this, &QDialog::done);
+    setContent(m_view);
 }
 
-void TaskDetailWindowController::reject()
+void TaskDetailWindowController::closeRequested()
 {
     m_view->closeAction();
 }

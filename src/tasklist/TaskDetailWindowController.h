@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
+#include "desktop/SheetDialog.h"
 
 class TaskDetailView;
 
-// The window of a task's detail, modal to the window it opens over. Every way of closing it
-// (Close, Esc, the window's close button) keeps the note.
-class TaskDetailWindowController : public QDialog
+// The window of a task's detail. Every way of closing it keeps the note.
+class TaskDetailWindowController : public SheetDialog
 {
     Q_OBJECT
 public:
@@ -14,9 +13,8 @@ public:
 
     TaskDetailView *view() const { return m_view; }
 
-public slots:
-    void reject() override;
-
 private:
+    void closeRequested() override;
+
     TaskDetailView *m_view;
 };

@@ -29,19 +29,6 @@ const QString knownURL = QStringLiteral("https://Example.com/Known/Clip");
 const QString chineseInvalid = QStringLiteral("视频地址错误");
 const QString chineseKnown = QStringLiteral("已经存在");
 
-QString accessibleName(QObject *object)
-{
-    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(object);
-    return node ? node->text(QAccessible::Name) : QString();
-}
-
-// Controls are found as a screen reader finds them: by their accessible names.
-template <typename Control> Control *named(QWidget *window, const QString &name)
-{
-    for (Control *control : window->findChildren<Control *>())
-        if (accessibleName(control) == name) return control;
-    return nullptr;
-}
 } // namespace
 
 class TestAppNewTask : public QObject
@@ -54,11 +41,17 @@ private:
     std::unique_ptr<QSignalSpy> m_finished;
 
     NSCreateTaskView *view() const { return m_sheet->view(); }
-    QLineEdit *urlField() const { return named<QLineEdit>(m_sheet.get(), QStringLiteral("URL")); }
-    QLineEdit *noteField() const { return named<QLineEdit>(m_sheet.get(), QStringLiteral("Note")); }
+    QLineEdit *urlField() const
+    {
+        return AccessibilityWalk::findNamed<QLineEdit>(m_sheet.get(), QStringLiteral("URL"));
+    }
+    QLineEdit *noteField() const
+    {
+        return AccessibilityWalk::findNamed<QLineEdit>(m_sheet.get(), QStringLiteral("Note"));
+    }
     QAbstractButton *button(const QString &text) const
     {
-        return named<QAbstractButton>(m_sheet.get(), text);
+        return AccessibilityWalk::findNamed<QAbstractButton>(m_sheet.get(), text);
     }
     QList<QCheckBox *> checkBoxes() const { return m_sheet->findChildren<QCheckBox *>(); }
     // On the box itself: a row's middle may lie past its text.

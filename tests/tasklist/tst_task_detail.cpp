@@ -27,19 +27,6 @@
 
 namespace
 {
-QString accessibleName(QObject *object)
-{
-    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(object);
-    return node ? node->text(QAccessible::Name) : QString();
-}
-
-// Controls as a screen reader finds them, by their accessible names.
-template <typename Control> Control *named(QWidget *window, const QString &name)
-{
-    for (Control *control : window->findChildren<Control *>())
-        if (accessibleName(control) == name) return control;
-    return nullptr;
-}
 
 // The value shown beside a caption of the form.
 QString shownBeside(QWidget *window, const QString &caption)
@@ -93,7 +80,7 @@ private:
 
     QAbstractButton *button(const QString &text) const
     {
-        return named<QAbstractButton>(m_sheet.get(), text);
+        return AccessibilityWalk::findNamed<QAbstractButton>(m_sheet.get(), text);
     }
 
 private slots:
@@ -155,7 +142,7 @@ private slots:
             NSTavoTools::stringForDate(completed ? task->completedDate() : task->createDate()));
         QCOMPARE(shownBeside(m_sheet.get(), "URL"), url);
         QCOMPARE(shownBeside(m_sheet.get(), "Browser"), QStringLiteral("Firefox"));
-        QCOMPARE(named<QPlainTextEdit>(m_sheet.get(), "Note")->toPlainText(),
+        QCOMPARE(AccessibilityWalk::findNamed<QPlainTextEdit>(m_sheet.get(), "Note")->toPlainText(),
                  QStringLiteral("old"));
         // The legacy list became records.
         QVERIFY(task->localFile().isNull());
@@ -220,7 +207,7 @@ private slots:
         const auto task = completedTask(url);
         QVERIFY(store().save());
         openSheet(task);
-        auto *note = named<QPlainTextEdit>(m_sheet.get(), "Note");
+        auto *note = AccessibilityWalk::findNamed<QPlainTextEdit>(m_sheet.get(), "Note");
         note->setFocus();
         note->selectAll();
         QTest::keyClicks(note, QStringLiteral("new note"));
