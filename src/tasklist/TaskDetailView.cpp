@@ -65,6 +65,8 @@ void TaskDetailView::buildControls()
 
     auto *fields = new QWidget;
     auto *form = new QFormLayout(fields);
+    // Long texts wrap within the sheet rather than run past its edge.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->addRow(tr("Name"), m_nameLabel);
     form->addRow(QString(), m_missingLabel);
     form->addRow(tr("Location"), m_locationLabel);
@@ -96,7 +98,7 @@ void TaskDetailView::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_contentScrollView);
     layout->addLayout(buttons);
-    resize(520, 440);
+    setMinimumSize(480, 400);
 }
 
 void TaskDetailView::setTask(XTask *task)
