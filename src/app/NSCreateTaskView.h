@@ -14,7 +14,7 @@ class XTask;
 
 // The new-task form: a page URL, a note, the browser whose cookies yt-dlp uses and two format
 // choices. It validates what the user entered and hands the values to whoever opened it,
-// which creates the task; it never stores a task itself.
+// which creates the task after the form ended (createTaskIn).
 class NSCreateTaskView : public QWidget
 {
     Q_OBJECT
