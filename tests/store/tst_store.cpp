@@ -18,6 +18,7 @@
 #include <functional>
 #include <limits>
 #include <thread>
+#include <vector>
 
 #include <csignal>
 #include <pwd.h>
