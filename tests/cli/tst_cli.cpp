@@ -185,9 +185,7 @@ private slots:
 
     void unopenableHistoryIsSaid()
     {
-        QFile documents(home("Documents")); // a file where the history's folder goes
-        QVERIFY(documents.open(QIODevice::WriteOnly));
-        documents.close();
+        QVERIFY(FileContents::write(home("Documents"), {})); // where the history's folder goes
         for (const QStringList &arguments : {QStringList{"list"}, QStringList{"show", "1"}}) {
             const Result result = run(arguments);
             QCOMPARE(result.status, 1);
