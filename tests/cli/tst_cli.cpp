@@ -5,6 +5,7 @@
 #include "support/DownloadRun.h"
 #include "support/FakeExecutable.h"
 #include "support/FileContents.h"
+#include "support/TestRows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,32 +129,24 @@ private slots:
         QTest::addColumn<QString>("said"); // in the output or the error
         const QStringList none;
         const QStringList missing = {"info", "/nonexistent/missing.mp4"};
-        QTest::newRow("help") << QStringList{"--help"} << none << 0 << "resume ID";
-        QTest::newRow("download help")
-            << QStringList{"download", "--help"} << none << 0 << "Exit status:";
-        QTest::newRow("list help")
-            << QStringList{"list", "-h"} << none << 0 << "Usage: zelvo-cli list";
-        QTest::newRow("unknown command")
-            << QStringList{"fly"} << none << 2 << "unknown command 'fly'";
-        QTest::newRow("no URL") << QStringList{"download"} << none << 2 << "exactly one page URL";
-        QTest::newRow("unknown browser")
-            << QStringList{"download", "http://x/", "--browser", "Lynx"} << none << 2
-            << "unknown browser 'Lynx'";
-        QTest::newRow("unknown option")
-            << QStringList{"show", "1", "--all"} << none << 2 << "--help";
-        QTest::newRow("two searches")
-            << QStringList{"list", "a", "b"} << none << 2 << "at most one";
-        QTest::newRow("not set up") << QStringList{"download", "http://127.0.0.1:1/v.mp4"} << none
-                                    << 1 << "zelvo-cli setup FOLDER";
-        QTest::newRow("unknown id")
-            << QStringList{"resume", "41"} << none << 1 << "no task with the id '41'";
+        const QString logLine = "zelvo.media: videoEncodeNameFileURL error:";
+        addRow("help", QStringList{"--help"}, none, 0, "resume ID");
+        addRow("download help", QStringList{"download", "--help"}, none, 0, "Exit status:");
+        addRow("list help", QStringList{"list", "-h"}, none, 0, "Usage: zelvo-cli list");
+        addRow("unknown command", QStringList{"fly"}, none, 2, "unknown command 'fly'");
+        addRow("no URL", QStringList{"download"}, none, 2, "exactly one page URL");
+        addRow("unknown browser", QStringList{"download", "http://x/", "--browser", "Lynx"}, none,
+               2, "unknown browser 'Lynx'");
+        addRow("unknown option", QStringList{"show", "1", "--all"}, none, 2, "--help");
+        addRow("two searches", QStringList{"list", "a", "b"}, none, 2, "at most one");
+        addRow("not set up", QStringList{"download", "http://127.0.0.1:1/v.mp4"}, none, 1,
+               "zelvo-cli setup FOLDER");
+        addRow("unknown id", QStringList{"resume", "41"}, none, 1, "no task with the id '41'");
         // With no working folder, the media inspection logs why it cannot run ffprobe: only
         // when asked for, by ZELVO_LOG or by a logging rule on its category.
-        QTest::newRow("log: ZELVO_LOG=1") << missing << QStringList{"ZELVO_LOG=1"} << 1
-                                          << "zelvo.media: videoEncodeNameFileURL error:";
-        QTest::newRow("log: a rule for its category")
-            << missing << QStringList{"QT_LOGGING_RULES=zelvo.media.info=true"} << 1
-            << "zelvo.media: videoEncodeNameFileURL error:";
+        addRow("log: ZELVO_LOG=1", missing, QStringList{"ZELVO_LOG=1"}, 1, logLine);
+        addRow("log: a rule for its category", missing,
+               QStringList{"QT_LOGGING_RULES=zelvo.media.info=true"}, 1, logLine);
     }
 
     void answers()

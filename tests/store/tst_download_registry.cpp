@@ -11,6 +11,7 @@
 #include "support/FakeExecutable.h"
 #include "support/FileContents.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -200,23 +201,19 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<qint64>("status");
 
-        QTest::newRow("failed, with yt-dlp's reason")
-            << "real"
-            << "nothing-here.mp4" << false << RunOutcome::Failed << "HTTP Error 404"
-            << qint64(XTask::StatusFailed);
+        const qint64 failed = XTask::StatusFailed;
+        const qint64 created = XTask::StatusCreated;
+        addRow("failed, with yt-dlp's reason", "real", "nothing-here.mp4", false,
+               RunOutcome::Failed, "HTTP Error 404", failed);
         // What yt-dlp writes when the server goes away mid-download.
-        QTest::newRow("failed, the reason after a carriage return")
-            << "printf 'ERROR: \\r\\n[download] Got error: Connection reset by peer\\n' >&2\nexit "
-               "1\n"
-            << "a.mp4" << false << RunOutcome::Failed
-            << "[download] Got error: Connection reset by peer" << qint64(XTask::StatusFailed);
-        QTest::newRow("not set up")
-            << "none"
-            << "a.mp4" << false << RunOutcome::NotSetUp << "" << qint64(XTask::StatusCreated);
-        QTest::newRow("refused") << "real"
-                                 << "a.mp4" << true << RunOutcome::Refused
-                                 << "another process is downloading the task"
-                                 << qint64(XTask::StatusCreated);
+        addRow("failed, the reason after a carriage return",
+               "printf 'ERROR: \\r\\n[download] Got error: Connection reset by peer\\n' "
+               ">&2\nexit 1\n",
+               "a.mp4", false, RunOutcome::Failed, "[download] Got error: Connection reset by peer",
+               failed);
+        addRow("not set up", "none", "a.mp4", false, RunOutcome::NotSetUp, QString(), created);
+        addRow("refused", "real", "a.mp4", true, RunOutcome::Refused,
+               "another process is downloading the task", created);
     }
 
     void endSaysWhy()

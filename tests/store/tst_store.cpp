@@ -7,6 +7,7 @@
 #include "support/FuzzSeeds.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QProcess>
@@ -493,12 +494,12 @@ private slots:
     void refusesFilesItCannotOwn_data()
     {
         QTest::addColumn<QString>("setup");
-        QTest::newRow("garbage bytes") << QString();
-        QTest::newRow("newer version")
-            << "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;";
-        QTest::newRow("negative version")
-            << "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = -1;";
-        QTest::newRow("someone else's database") << "CREATE TABLE notes (text TEXT);";
+        addRow("garbage bytes", QString());
+        addRow("newer version",
+               "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;");
+        addRow("negative version",
+               "CREATE TABLE XTask (id INTEGER PRIMARY KEY); PRAGMA user_version = -1;");
+        addRow("someone else's database", "CREATE TABLE notes (text TEXT);");
     }
 
     void refusesFilesItCannotOwn()

@@ -8,6 +8,7 @@
 #include "support/LogCapture.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -312,14 +313,12 @@ private slots:
         QTest::addColumn<QString>("ffmpegBody"); // empty: the real ffmpeg
         QTest::addColumn<bool>("audioNamedElsewhere");
         QTest::addColumn<bool>("merges");
-        QTest::newRow("sound merge") << "" << false << true;
-        QTest::newRow("audio also another task's") << "" << true << true;
+        addRow("sound merge", QString(), false, true);
+        addRow("audio also another task's", QString(), true, true);
         // A file that would pass every other check, and status 1: the sources must stay.
-        QTest::newRow("plausible file, exit 1")
-            << "for last; do :; done\ncp \"$2\" \"$last\"\nexit 1\n"
-            << false << false;
-        QTest::newRow("empty file, exit 0") << "for last; do :; done\n: > \"$last\"\n"
-                                            << false << false;
+        addRow("plausible file, exit 1", "for last; do :; done\ncp \"$2\" \"$last\"\nexit 1\n",
+               false, false);
+        addRow("empty file, exit 0", "for last; do :; done\n: > \"$last\"\n", false, false);
     }
 
     void merge()
