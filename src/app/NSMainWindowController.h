@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class SearchField;
 class ViewController;
 
@@ -17,6 +19,8 @@ public:
     ViewController *viewController() const { return m_viewController; }
     // Shows the window and brings it to the front, also when it was minimized.
     void raiseToFront();
+    // Asked before the window closes; false keeps it open.
+    void setCloseApproval(std::function<bool()> approval) { m_closeApproval = std::move(approval); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -28,4 +32,5 @@ private:
 
     SearchField *m_searchField;
     ViewController *m_viewController;
+    std::function<bool()> m_closeApproval;
 };
