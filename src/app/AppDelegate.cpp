@@ -105,7 +105,9 @@ void AppDelegate::videoEncodeView()
     // ffprobe may take its time over a large or remote file; the window keeps answering.
     m_jobs.runLatest(
         QStringLiteral("media information"),
-        [file, folder] { return NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file), folder); },
+        [file, folder] {
+            return NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file), folder);
+        },
         [window = QPointer<QWidget>(m_window.get())](const std::optional<NSMediaInfo> &info) {
             Alerts::message(info ? info->description() : QStringLiteral("ffprobe error."), window);
         });

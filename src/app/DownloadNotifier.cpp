@@ -7,8 +7,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
-DownloadNotifier::DownloadNotifier(DownloadRegistry &registry, QWidget *window,
-                                   QDBusConnection bus)
+DownloadNotifier::DownloadNotifier(DownloadRegistry &registry, QWidget *window, QDBusConnection bus)
     : QObject(&registry), m_window(window), m_bus(std::move(bus))
 {
     connect(&registry, &DownloadRegistry::downloadEnded, this, &DownloadNotifier::downloadEnded);

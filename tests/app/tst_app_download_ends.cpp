@@ -27,8 +27,8 @@ class FakeNotifications : public QObject
 public:
     QStringList received; // summary and body, one entry each
 public slots:
-    uint Notify(const QString &, uint, const QString &, const QString &summary,
-                const QString &body, const QStringList &, const QVariantMap &, int)
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
     {
         received << summary + QStringLiteral("|") + body;
         return uint(received.size());

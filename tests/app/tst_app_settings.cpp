@@ -29,9 +29,9 @@ namespace
 {
 
 const char *const paneKeys[] = {
-    StoredSettings::KEY_WORKING_URL_DATA,  StoredSettings::KEY_AUDO_START_DOWNLOAD,
-    StoredSettings::KEY_VERSION_STRING,    StoredSettings::KEY_UPDATE_CHECK_DATE,
-    StoredSettings::KEY_FFMPEG_URL,        StoredSettings::KEY_FFMPEG_VERSION};
+    StoredSettings::KEY_WORKING_URL_DATA, StoredSettings::KEY_AUDO_START_DOWNLOAD,
+    StoredSettings::KEY_VERSION_STRING,   StoredSettings::KEY_UPDATE_CHECK_DATE,
+    StoredSettings::KEY_FFMPEG_URL,       StoredSettings::KEY_FFMPEG_VERSION};
 
 // A yt-dlp that says its version (after a pause) and answers -U with the given status.
 QString fakeYtdlp(const QString &version, double pause = 0, int updateStatus = 0)
@@ -133,7 +133,8 @@ private slots:
         QCOMPARE(script.panels().first().title, QStringLiteral("Select path for work."));
         QCOMPARE(NSSettingsView::ytdlpPath(), QUrl::fromLocalFile(folder.path()));
         QVERIFY(QFileInfo(folder.filePath(QStringLiteral("yt-dlp"))).isExecutable());
-        QVERIFY(StoredSettings::value(StoredSettings::KEY_UPDATE_CHECK_DATE).toDateTime().isValid());
+        QVERIFY(
+            StoredSettings::value(StoredSettings::KEY_UPDATE_CHECK_DATE).toDateTime().isValid());
         QTRY_VERIFY(!sheet->settingsView()->isBusy());
         QVERIFY(control<QLabel>(sheet, QStringLiteral("2030.01.01")));
         QCOMPARE(control<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled(), true);
@@ -188,7 +189,9 @@ private slots:
         QTemporaryDir working;
         if (folder) {
             storeWorkingFolder(working.path(), fakeYtdlp("1.0"));
-            StoredSettings::setValue(StoredSettings::KEY_AUDO_START_DOWNLOAD, autoStart);
+            // As another writer may store it: a switch that wrote on filling would change it.
+            StoredSettings::setValue(StoredSettings::KEY_AUDO_START_DOWNLOAD,
+                                     autoStart ? QStringLiteral("1") : QStringLiteral("0"));
             StoredSettings::setValue(StoredSettings::KEY_VERSION_STRING, QStringLiteral("1.0"));
             StoredSettings::setValue(StoredSettings::KEY_UPDATE_CHECK_DATE,
                                      QDateTime::currentDateTime());
@@ -230,7 +233,9 @@ private slots:
         JobRunner jobs;
         QWidget window;
         NSSettingsWindowController sheet(jobs, &window);
-        auto *box = control<QCheckBox>(&sheet, QStringLiteral("Start downloads when a task is created"));
+        sheet.show();
+        auto *box =
+            control<QCheckBox>(&sheet, QStringLiteral("Start downloads when a task is created"));
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(StoredSettings::value(StoredSettings::KEY_AUDO_START_DOWNLOAD).toBool(), true);
         QTest::mouseClick(box, Qt::LeftButton);
@@ -274,7 +279,8 @@ private slots:
         if (found) {
             QCOMPARE(alert.messageText, working.filePath(QStringLiteral("ffmpeg")));
             QCOMPARE(alert.informativeText.trimmed(), QStringLiteral("ffmpeg version 9.9"));
-            QCOMPARE(NSSettingsView::ffmpegVersion().trimmed(), QStringLiteral("ffmpeg version 9.9"));
+            QCOMPARE(NSSettingsView::ffmpegVersion().trimmed(),
+                     QStringLiteral("ffmpeg version 9.9"));
         } else {
             QCOMPARE(alert.messageText, QStringLiteral("ffmpeg NOT FOUND"));
             QCOMPARE(alert.buttons, (QStringList{"OK", "Install ffmpeg"}));
@@ -319,7 +325,8 @@ private slots:
             QVERIFY(control<QPushButton>(&sheet, QStringLiteral("Check ffmpeg"))->isEnabled());
         } else {
             QVERIFY(alert.informativeText.contains(QLatin1String("sudo apt install ffmpeg")));
-            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("sudo apt install ffmpeg"));
+            QCOMPARE(QGuiApplication::clipboard()->text(),
+                     QStringLiteral("sudo apt install ffmpeg"));
             QVERIFY(!QFileInfo::exists(working.filePath(QStringLiteral("ffmpeg"))));
         }
     }
@@ -388,7 +395,8 @@ private slots:
         QTest::keyClick(choose, Qt::Key_Space);
         auto *overlay = sheet.findChild<NSModalView *>();
         QVERIFY(overlay && overlay->isVisible());
-        QTest::mouseClick(overlay, Qt::LeftButton, {}, choose->mapTo(overlay, choose->rect().center()));
+        QTest::mouseClick(overlay, Qt::LeftButton, {},
+                          choose->mapTo(sheet.settingsView(), choose->rect().center()));
         QTest::keyClick(&sheet, Qt::Key_Escape);
         sheet.close();
         QVERIFY(sheet.isVisible());
@@ -398,7 +406,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sheet.settingsView()->isBusy(), 15000);
         QVERIFY2(ticks > 10, "the main thread waited on the update");
         QVERIFY(StoredSettings::value(StoredSettings::KEY_VERSION_STRING).isNull());
-        QVERIFY(control<QLabel>(&sheet, QStringLiteral("yt-dlp could not be installed or updated.")));
+        QVERIFY(
+            control<QLabel>(&sheet, QStringLiteral("yt-dlp could not be installed or updated.")));
         QVERIFY(script.alerts().isEmpty());
         QTest::keyClick(&sheet, Qt::Key_Escape);
         QCOMPARE(finished.count(), 1);

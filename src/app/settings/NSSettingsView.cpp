@@ -239,6 +239,7 @@ void NSSettingsView::checkFFMPEG()
         alert.messageText = QStringLiteral("ffmpeg NOT FOUND");
         alert.informativeText = QStringLiteral("ffmpeg will merge audio and video into mp4 file.");
         alert.buttons.append(QStringLiteral("Install ffmpeg"));
+        alert.escapeButton = 0; // Esc is "OK", never an installation
     }
     m_ffmpegInstallButton->setEnabled(!m_folder.isEmpty() && !found);
     if (Alerts::run(alert, this).response == Alert::FirstButtonReturn + 1) ffmpegInstall();
