@@ -116,16 +116,6 @@ private slots:
         QFile::remove(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
     }
 
-    void nothingRunningQuitsWithoutAsking()
-    {
-        AlertScript script;
-        AppDelegate delegate;
-        delegate.start();
-        quitAction(delegate.mainWindow()->menuBar())->trigger();
-        QVERIFY(!delegate.mainWindow()->isVisible());
-        QVERIFY(script.alerts().isEmpty());
-    }
-
     // A completed or failed download is told to the desktop while the window is not active,
     // by the task's first file or its URL; a pause is not.
     void notificationsOverTheSessionBus()
