@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/NSffmpeg.h"
 #include "platform/JobRunner.h"
 
 #include <QPointer>
@@ -69,7 +70,11 @@ private:
     void setFfmpegButtons(bool ffmpegKnown);
     void updateChecked(const UpdateResult &result);
     void ffmpegInstalled(const FfmpegResult &result);
+    static FfmpegResult installTools(const QString &folder, const NSffmpeg::Handler &report);
     void offerSystemPackage();
+#ifdef Q_OS_MACOS
+    bool developerToolsReady();
+#endif
     // done runs on the main thread only while the pane lives.
     template <typename Work, typename Done> void runForPane(Work work, Done done)
     {
