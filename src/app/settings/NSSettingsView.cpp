@@ -85,7 +85,10 @@ void NSSettingsView::buildControls()
     form->addRow(QString(), m_autoStartSwitch);
     form->addRow(tr("yt-dlp version"), m_versionLabel);
     form->addRow(tr("Last update check"), m_lastUpdateLabel);
-    form->addRow(QString(), update);
+    auto *updateRow = new QHBoxLayout;
+    updateRow->addWidget(update);
+    updateRow->addStretch(1);
+    form->addRow(QString(), updateRow);
     form->addRow(tr("ffmpeg"), ffmpegRow);
     auto *controls = new QVBoxLayout(m_controls);
     controls->addLayout(form);
