@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QMenuBar>
 #include <QProcess>
@@ -137,6 +138,10 @@ private slots:
         auto task = newTask(QStringLiteral("http://127.0.0.1:9/ends.mp4"));
         // No service yet: nothing shows, nothing waits.
         emit registry.downloadEnded(task, {RunOutcome::Completed, QString()});
+        // A round trip on the same connection: the bus has dealt with that call before the
+        // service comes.
+        QVERIFY(
+            !bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")));
 
         FakeNotifications service;
         QVERIFY(serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
