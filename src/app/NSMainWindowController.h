@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <functional>
 
+class QMimeData;
 class SearchField;
 class ViewController;
 
@@ -21,14 +23,23 @@ public:
     void raiseToFront();
     // Asked before the window closes; false keeps it open.
     void setCloseApproval(std::function<bool()> approval) { m_closeApproval = std::move(approval); }
+    // The one way to the new-task form, from the menu, a URL given at launch and a URL
+    // dropped on the window; a non-empty URL fills the form's URL field.
+    void newTask(const QString &url);
+    // The first web video URL among the texts (surrounding white space dropped), or an empty
+    // string.
+    static QString webVideoURLIn(const QStringList &texts);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void windowDidLoad();
     void searchTask(const QString &text);
+    static QString webVideoURLIn(const QMimeData *data);
 
     SearchField *m_searchField;
     ViewController *m_viewController;
