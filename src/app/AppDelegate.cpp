@@ -16,7 +16,7 @@
 #include <QTimer>
 
 AppDelegate::AppDelegate(QObject *parent)
-    : QObject(parent), m_window(std::make_unique<NSMainWindowController>())
+    : QObject(parent), m_window(std::make_unique<NSMainWindowController>(m_downloads))
 {
     buildMenus();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);

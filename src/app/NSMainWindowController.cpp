@@ -8,8 +8,9 @@
 #include <QTimer>
 #include <QToolBar>
 
-NSMainWindowController::NSMainWindowController(QWidget *parent)
-    : QMainWindow(parent), m_searchField(new SearchField), m_viewController(new ViewController)
+NSMainWindowController::NSMainWindowController(DownloadRegistry &downloads, QWidget *parent)
+    : QMainWindow(parent), m_searchField(new SearchField),
+      m_viewController(new ViewController(downloads))
 {
     setWindowTitle(QStringLiteral("Zelvo"));
     auto *toolBar = addToolBar(tr("Search"));

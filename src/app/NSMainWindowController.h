@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class DownloadRegistry;
 class SearchField;
 class ViewController;
 
@@ -11,7 +12,7 @@ class NSMainWindowController : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit NSMainWindowController(QWidget *parent = nullptr);
+    explicit NSMainWindowController(DownloadRegistry &downloads, QWidget *parent = nullptr);
 
     SearchField *searchField() const { return m_searchField; }
     ViewController *viewController() const { return m_viewController; }
