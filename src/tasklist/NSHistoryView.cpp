@@ -51,9 +51,8 @@ NSHistoryView::NSHistoryView(DownloadRegistry &downloads, QWidget *parent)
     connect(&events, &TaskEvents::taskRemoved, this, &NSHistoryView::taskRemoved);
     connect(&m_downloads, &DownloadRegistry::downloadEnded, this, &NSHistoryView::downloadEnded);
 
+    // The cells are laid out at the first resize, at the size the grid is shown with.
     m_tasks = store().existHistorys();
-    updateScrollRange();
-    layoutCells();
 }
 
 NSHistoryView::~NSHistoryView()
@@ -259,8 +258,10 @@ void NSHistoryView::insertTaskAtFirst(const std::shared_ptr<XTask> &task)
         });
 }
 
-void NSHistoryView::removeTask(const std::shared_ptr<XTask> &task)
+void NSHistoryView::removeTask(const std::shared_ptr<XTask> &shown)
 {
+    // A copy: the reference may be the task of a cell that the removal recycles.
+    const std::shared_ptr<XTask> task = shown;
     if (m_downloads.removeWhenEnded(task) == DownloadRegistry::RemoveAnswer::Failed) {
         reportRefusedRemoval(task);
         return;

@@ -49,7 +49,7 @@ public:
     XTaskCellView *itemAtIndex(int item) const;
 
     void insertTaskAtFirst(const std::shared_ptr<XTask> &task);
-    void removeTask(const std::shared_ptr<XTask> &task);
+    void removeTask(const std::shared_ptr<XTask> &shown);
     void openTaskFrom(XTaskCellView *cell);
     // Filters by file name; an empty text shows every task again.
     void taskWithString(const QString &text);
