@@ -7,7 +7,8 @@ class DownloadRegistry;
 class NSHistoryView;
 class QLabel;
 
-// The main window's content: the history grid and the version label. It decides at start-up whether the system still has to be set up.
+// The main window's content: the history grid and the version label. It decides at start-up whether
+// the system still has to be set up.
 class ViewController : public QWidget
 {
     Q_OBJECT

@@ -34,8 +34,8 @@ constexpr int pitchY = NSHistoryView::itemSize.height() + NSHistoryView::spacing
 } // namespace
 
 NSHistoryView::NSHistoryView(DownloadRegistry &downloads, QWidget *parent)
-    : QAbstractScrollArea(parent), m_downloads(downloads), m_thumbnails(m_jobs),
-      m_services{downloads, m_jobs, m_thumbnails}
+    : QAbstractScrollArea(parent), m_downloads(downloads),
+      m_thumbnails(m_jobs), m_services{downloads, m_jobs, m_thumbnails}
 {
     TaskCellAccessibility::install();
     s_shared = this;
@@ -209,8 +209,10 @@ void NSHistoryView::deleteItemsAtIndexPaths(const QList<int> &items)
     for (int deleted : sorted) {
         std::map<int, XTaskCellView *> shifted;
         for (const auto &[item, cell] : m_visibleCells) {
-            if (item == deleted) enqueue(cell);
-            else shifted[item > deleted ? item - 1 : item] = cell;
+            if (item == deleted)
+                enqueue(cell);
+            else
+                shifted[item > deleted ? item - 1 : item] = cell;
         }
         m_visibleCells.swap(shifted);
         if (m_focusedItem > deleted) --m_focusedItem;
@@ -267,7 +269,13 @@ void NSHistoryView::removeTask(const std::shared_ptr<XTask> &shown)
         return;
     }
     // A running download is stopped and the task goes with its files once it has ended; the
-    // grid lets it go at once. A task listed twice in a search goes from both places.
+    // grid lets it go at once.
+    dropTask(task);
+}
+
+void NSHistoryView::dropTask(const std::shared_ptr<XTask> &task)
+{
+    // A task listed twice in a search goes from both places.
     performBatchUpdates([&] {
         QList<int> items;
         for (qsizetype i = 0; i < m_tasks.size(); ++i) {
@@ -333,15 +341,7 @@ void NSHistoryView::taskChanged(const std::shared_ptr<XTask> &task)
 
 void NSHistoryView::taskRemoved(const std::shared_ptr<XTask> &task)
 {
-    if (!m_tasks.contains(task)) return;
-    performBatchUpdates([&] {
-        QList<int> items;
-        for (qsizetype i = 0; i < m_tasks.size(); ++i) {
-            if (m_tasks.at(i) == task) items << int(i) + 1;
-        }
-        deleteItemsAtIndexPaths(items);
-        m_tasks.removeAll(task);
-    });
+    dropTask(task);
 }
 
 void NSHistoryView::refreshCellsOf(const std::shared_ptr<XTask> &task)
@@ -360,9 +360,8 @@ void NSHistoryView::downloadEnded(const std::shared_ptr<XTask> &task, const RunE
         offerSettings();
         break;
     case RunOutcome::SaveFailed:
-        Alerts::message(tr("The history could not record the end of the download: %1")
-                            .arg(end.reason),
-                        this);
+        Alerts::message(
+            tr("The history could not record the end of the download: %1").arg(end.reason), this);
         break;
     case RunOutcome::Refused:
         Alerts::message(tr("The download did not start: %1").arg(end.reason), this);
@@ -403,7 +402,8 @@ void NSHistoryView::scrollToItem(int item)
     const int top = spacing + (item / columns) * pitchY;
     const int visible = viewport()->height();
     QScrollBar *bar = verticalScrollBar();
-    if (top - spacing < bar->value()) bar->setValue(top - spacing);
+    if (top - spacing < bar->value())
+        bar->setValue(top - spacing);
     else if (top + itemSize.height() + spacing > bar->value() + visible)
         bar->setValue(top + itemSize.height() + spacing - visible);
 }
@@ -426,10 +426,14 @@ void NSHistoryView::moveFocusBy(int key)
     const int columns = columnCount();
     const int from = std::max(0, m_focusedItem);
     int to = from;
-    if (key == Qt::Key_Left) to = from - 1;
-    else if (key == Qt::Key_Right) to = from + 1;
-    else if (key == Qt::Key_Up) to = from - columns;
-    else if (key == Qt::Key_Down) to = from + columns;
+    if (key == Qt::Key_Left)
+        to = from - 1;
+    else if (key == Qt::Key_Right)
+        to = from + 1;
+    else if (key == Qt::Key_Up)
+        to = from - columns;
+    else if (key == Qt::Key_Down)
+        to = from + columns;
     if (m_focusedItem < 0) to = 0;
     moveFocus(std::clamp(to, 0, numberOfItemsInSection() - 1));
 }
@@ -465,7 +469,5 @@ void NSHistoryView::contextMenuEvent(QContextMenuEvent *event)
         event->ignore();
         return;
     }
-    cell->completedView()->popUpMenu(cell->mapToGlobal(cell->rect().center()),
-                                     event->modifiers());
+    cell->completedView()->popUpMenu(cell->mapToGlobal(cell->rect().center()), event->modifiers());
 }
-

@@ -87,6 +87,8 @@ private:
     void moveFocus(int item);
     void moveFocusBy(int key);
     void openItem(int item);
+    // Takes the task's items out of the grid (not the task out of the store).
+    void dropTask(const std::shared_ptr<XTask> &task);
     void reportRefusedRemoval(const std::shared_ptr<XTask> &task);
 
     void taskInserted(const std::shared_ptr<XTask> &task);

@@ -33,8 +33,10 @@ void PaintedButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QColor plate = m_plate;
-    if (isDown()) plate = plate.darker(140);
-    else if (underMouse()) plate.setAlphaF(std::min(1.0f, plate.alphaF() + 0.15f));
+    if (isDown())
+        plate = plate.darker(140);
+    else if (underMouse())
+        plate.setAlphaF(std::min(1.0f, plate.alphaF() + 0.15f));
     painter.setPen(Qt::NoPen);
     painter.setBrush(plate);
     painter.drawRoundedRect(rect(), m_cornerRadius, m_cornerRadius);

@@ -34,15 +34,17 @@ QString ThumbnailLoader::keyOf(const XTask &task, const QSize &size)
     return QStringLiteral("%1@%2x%3").arg(id).arg(size.width()).arg(size.height());
 }
 
-std::optional<ThumbnailLoader::Result>
-ThumbnailLoader::load(const std::shared_ptr<XTask> &task, const QSize &viewSize,
-                      const Ticket &ticket, std::function<void(Result)> done)
+std::optional<ThumbnailLoader::Result> ThumbnailLoader::load(const std::shared_ptr<XTask> &task,
+                                                             const QSize &viewSize,
+                                                             const Ticket &ticket,
+                                                             std::function<void(Result)> done)
 {
     const QString key = keyOf(*task, viewSize);
     if (const Entry *entry = m_cache.object(key)) return entry->result;
     const qint64 row = task->rowId();
     const quint64 generation = m_generation.value(row);
     ++m_decodeCount;
+    ++m_pendingCount;
     m_jobs.run(
         [task, viewSize, ticket]() {
             Decoded decoded;
@@ -57,6 +59,7 @@ ThumbnailLoader::load(const std::shared_ptr<XTask> &task, const QSize &viewSize,
             return decoded;
         },
         [this, key, row, generation, ticket, done = std::move(done)](Decoded decoded) {
+            --m_pendingCount;
             if (decoded.skipped) return;
             Result result{decoded.kind, QPixmap::fromImage(decoded.image), decoded.frame};
             if (m_generation.value(row) == generation) {

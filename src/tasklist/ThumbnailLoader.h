@@ -49,6 +49,8 @@ public:
     qint64 cachedBytes() const { return m_cache.totalCost(); }
     // Decodes asked of the job runner so far.
     int decodeCount() const { return m_decodeCount; }
+    // Decodes asked for and not delivered yet.
+    int pendingCount() const { return m_pendingCount; }
 
     // The frame of a w×h picture in a view of W×H: full height centred across for a
     // landscape picture, full width centred down for a portrait or square one; what
@@ -77,4 +79,5 @@ private:
     // Bumped by forget(), so a decode begun before a change never fills the cache.
     QHash<qint64, quint64> m_generation;
     int m_decodeCount = 0;
+    int m_pendingCount = 0;
 };

@@ -285,10 +285,11 @@ void XTaskCompleted::debugAction()
     const QFileInfo input(urls.first().toLocalFile());
     const QUrl output = QUrl::fromLocalFile(input.path() + QLatin1Char('/') +
                                             input.completeBaseName() + QStringLiteral("_Cut.mp4"));
-    runBusy([input = urls.first(), output, folder = workingFolder()] {
-        return NSffmpeg::cutoutVideo(input, output, 5, 32, folder);
-    },
-            [](XTaskCompleted *, const std::shared_ptr<XTask> &, bool) {});
+    runBusy(
+        [input = urls.first(), output, folder = workingFolder()] {
+            return NSffmpeg::cutoutVideo(input, output, 5, 32, folder);
+        },
+        [](XTaskCompleted *, const std::shared_ptr<XTask> &, bool) {});
 }
 
 void XTaskCompleted::ffplayAction()

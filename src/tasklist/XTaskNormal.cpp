@@ -25,7 +25,8 @@ void XTaskNormal::checkItems()
         m_urlLabel->setPalette(palette);
     }
     if (!m_controlButton) {
-        m_controlButton = new PaintedButton(QStringLiteral("download"), tr("Resume download"), this);
+        m_controlButton =
+            new PaintedButton(QStringLiteral("download"), tr("Resume download"), this);
         m_controlButton->setPlate(Qt::transparent, 0);
         connect(m_controlButton, &PaintedButton::clicked, this, &XTaskNormal::startDownloadAction);
     }

@@ -15,8 +15,7 @@ class XTask;
 class GridTestSupport
 {
 public:
-    static std::shared_ptr<XTask> makeTask(const QString &url,
-                                           std::optional<qint64> status = 0,
+    static std::shared_ptr<XTask> makeTask(const QString &url, std::optional<qint64> status = 0,
                                            const QByteArray &thumbnail = {});
     // A file record for the path (the file need not exist), saved.
     static std::shared_ptr<XFile> addFile(const std::shared_ptr<XTask> &task, const QString &path);

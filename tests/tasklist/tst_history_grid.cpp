@@ -230,8 +230,10 @@ void TestHistoryGrid::recycledCellShowsOnlyItsOwnTasksPicture()
             const QImage shown = cell->completedView()->picture().toImage();
             const int hue = shown.pixelColor(shown.rect().center()).hsvHue();
             const int wanted = hues.value(cell->task().get());
-            QVERIFY2(std::abs(hue - wanted) < 10 || std::abs(hue - wanted) > 350,
-                     qPrintable(QStringLiteral("item %1: hue %2, wanted %3").arg(item).arg(hue).arg(wanted)));
+            QVERIFY2(
+                std::abs(hue - wanted) < 10 || std::abs(hue - wanted) > 350,
+                qPrintable(
+                    QStringLiteral("item %1: hue %2, wanted %3").arg(item).arg(hue).arg(wanted)));
             ++showing;
         }
         if (showing > 0 && grid->thumbnails().decodeCount() > 0 && showing == [&] {
@@ -339,9 +341,8 @@ void TestHistoryGrid::downloadStartedPausedAndEndedThroughTheGrid()
     QCOMPARE(grid->itemAtIndex(1)->visibleView(), grid->itemAtIndex(1)->progressView());
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
     grid->verticalScrollBar()->setValue(0);
-    QTRY_VERIFY_WITH_TIMEOUT(m_downloads.isRunning(*task) &&
-                                 QFileInfo::exists(folder + "/clip.mp4.part"),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_downloads.isRunning(*task) && QFileInfo::exists(folder + "/clip.mp4.part"), 10000);
     QFile stop(folder + "/stop");
     QVERIFY(stop.open(QIODevice::WriteOnly));
     stop.close();

@@ -101,7 +101,8 @@ void TestTaskCells::initTestCase()
     QVERIFY(m_root.isValid());
     QVERIFY(XCoreDataManagement::shared().isOpen());
     m_thumbnails = std::make_unique<ThumbnailLoader>(m_jobs);
-    m_services = std::make_unique<TaskCellServices>(TaskCellServices{m_downloads, m_jobs, *m_thumbnails});
+    m_services =
+        std::make_unique<TaskCellServices>(TaskCellServices{m_downloads, m_jobs, *m_thumbnails});
     TaskCellAccessibility::install();
 }
 
@@ -111,12 +112,18 @@ void TestTaskCells::viewForEachStatus_data()
     QTest::addColumn<QString>("view");
     QTest::addColumn<QString>("spokenState");
 
-    QTest::newRow("no task: the create view") << -1 << "XTaskCreateView" << "新下载";
-    QTest::newRow("created") << 0 << "XTaskNormal" << ", created";
-    QTest::newRow("downloading") << 1 << "XTaskProgressing" << ", downloading 0.0%";
-    QTest::newRow("completed") << 2 << "XTaskCompleted" << ", completed";
-    QTest::newRow("failed") << 3 << "XTaskFailedView" << ", failed: HTTP Error 404";
-    QTest::newRow("unknown status: nothing") << 7 << "" << "";
+    QTest::newRow("no task: the create view") << -1 << "XTaskCreateView"
+                                              << "新下载";
+    QTest::newRow("created") << 0 << "XTaskNormal"
+                             << ", created";
+    QTest::newRow("downloading") << 1 << "XTaskProgressing"
+                                 << ", downloading 0.0%";
+    QTest::newRow("completed") << 2 << "XTaskCompleted"
+                               << ", completed";
+    QTest::newRow("failed") << 3 << "XTaskFailedView"
+                            << ", failed: HTTP Error 404";
+    QTest::newRow("unknown status: nothing") << 7 << ""
+                                             << "";
 }
 
 void TestTaskCells::viewForEachStatus()
@@ -172,14 +179,16 @@ void TestTaskCells::downloadingFigures_data()
     QTest::addColumn<qint64>("level");
     QTest::addColumn<int>("bar");
 
-    QTest::newRow("nothing yet") << 0.0f << 0.0f << "0.0%" << "0 Bit/s" << qint64(0) << 0;
-    QTest::newRow("just below a step")
-        << 0.425f << 499999.0f << "42.5%" << "488.3 Kib/s" << qint64(0) << 0;
-    QTest::newRow("one step") << 0.5f << 500000.0f << "50.0%" << "488.3 Kib/s" << qint64(1) << 1;
-    QTest::newRow("full bar") << 1.0f << 10000000.0f << "100.0%" << "9.5 Mib/s" << qint64(20)
-                              << 20;
-    QTest::newRow("beyond full shows full")
-        << 1.0f << 25000000.0f << "100.0%" << "23.8 Mib/s" << qint64(50) << 20;
+    QTest::newRow("nothing yet") << 0.0f << 0.0f << "0.0%"
+                                 << "0 Bit/s" << qint64(0) << 0;
+    QTest::newRow("just below a step") << 0.425f << 499999.0f << "42.5%"
+                                       << "488.3 Kib/s" << qint64(0) << 0;
+    QTest::newRow("one step") << 0.5f << 500000.0f << "50.0%"
+                              << "488.3 Kib/s" << qint64(1) << 1;
+    QTest::newRow("full bar") << 1.0f << 10000000.0f << "100.0%"
+                              << "9.5 Mib/s" << qint64(20) << 20;
+    QTest::newRow("beyond full shows full") << 1.0f << 25000000.0f << "100.0%"
+                                            << "23.8 Mib/s" << qint64(50) << 20;
 }
 
 void TestTaskCells::downloadingFigures()
@@ -307,7 +316,8 @@ void TestTaskCells::contextMenu()
     const auto task = newTask(2);
     for (int i = 0; i < fileCount; ++i) {
         const QString where = filesInside ? folder : path("elsewhere");
-        GridTestSupport::addFile(task, QStringLiteral("%1/clip%2-%3.mp4").arg(where).arg(m_serial).arg(i));
+        GridTestSupport::addFile(
+            task, QStringLiteral("%1/clip%2-%3.mp4").arg(where).arg(m_serial).arg(i));
     }
     const auto view = completedView();
     view->setTask(task);
@@ -323,11 +333,15 @@ void TestTaskCells::actionsThatTellTheUser_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("merge of three files")
-        << "merge3" << "只测试过音频、视频2个文件合并， 更多文件的合并未曾测试。\n请联系开发者阐明您的需求。";
-    QTest::newRow("merge that fails") << "mergeFails" << "Merge files failed.";
+        << "merge3"
+        << "只测试过音频、视频2个文件合并， 更多文件的合并未曾测试。\n请联系开发者阐明您的需求。";
+    QTest::newRow("merge that fails") << "mergeFails"
+                                      << "Merge files failed.";
     QTest::newRow("ffplay without a working folder")
-        << "ffplayNoFolder" << "ffplay needs a working folder: choose one in the settings.";
-    QTest::newRow("ffplay of a missing file") << "ffplayMissing" << "NOT EXIST!";
+        << "ffplayNoFolder"
+        << "ffplay needs a working folder: choose one in the settings.";
+    QTest::newRow("ffplay of a missing file") << "ffplayMissing"
+                                              << "NOT EXIST!";
     QTest::newRow("move that fails")
         << "moveFails"
         << "Some files could not be moved into the working folder; they stay where they are.";
@@ -360,9 +374,12 @@ void TestTaskCells::actionsThatTellTheUser()
     view->setTask(task);
     QSignalSpy busyEnded(view.get(), &XTaskCompleted::busyEnded);
 
-    if (action.startsWith("merge")) view->mergeFiles();
-    else if (action.startsWith("ffplay")) view->ffplayAction();
-    else view->moveLocalFiles();
+    if (action.startsWith("merge"))
+        view->mergeFiles();
+    else if (action.startsWith("ffplay"))
+        view->ffplayAction();
+    else
+        view->moveLocalFiles();
     if (action == "mergeFails" || action == "moveFails") QVERIFY(busyEnded.wait(30000));
 
     QCOMPARE(script.alerts().size(), 1);
@@ -405,7 +422,8 @@ void TestTaskCells::openWebSourceUsesTheTaskBrowser()
     const QString bin = path("bin");
     QDir().mkpath(bin);
     const QString record = path("chrome-arguments");
-    FakeExecutable::write(bin + "/google-chrome", QStringLiteral("echo \"$@\" > '%1'\n").arg(record));
+    FakeExecutable::write(bin + "/google-chrome",
+                          QStringLiteral("echo \"$@\" > '%1'\n").arg(record));
     qputenv("PATH", (bin + ":" + qgetenv("PATH")).toUtf8());
     const auto task = newTask(2);
     task->setBrowers("Chrome");

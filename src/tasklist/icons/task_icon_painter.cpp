@@ -77,9 +77,8 @@ void paintFinder(QPainter &painter)
 void paintShare(QPainter &painter)
 {
     painter.setPen(stroke(glyph, 4));
-    painter.drawPolyline(
-        QPolygonF({QPointF(22, 26), QPointF(14, 26), QPointF(14, 54), QPointF(50, 54),
-                   QPointF(50, 26), QPointF(42, 26)}));
+    painter.drawPolyline(QPolygonF({QPointF(22, 26), QPointF(14, 26), QPointF(14, 54),
+                                    QPointF(50, 54), QPointF(50, 26), QPointF(42, 26)}));
     painter.drawLine(QPointF(32, 8), QPointF(32, 38));
     painter.drawPolyline(QPolygonF({QPointF(22, 18), QPointF(32, 8), QPointF(42, 18)}));
 }
@@ -93,8 +92,8 @@ void paintThumbnail(QPainter &painter)
     painter.setPen(Qt::NoPen);
     painter.setBrush(muted);
     painter.drawEllipse(QRectF(40, 18, 10, 10));
-    painter.drawPolygon(QPolygonF({QPointF(10, 48), QPointF(26, 28), QPointF(38, 42),
-                                   QPointF(44, 36), QPointF(54, 48)}));
+    painter.drawPolygon(QPolygonF(
+        {QPointF(10, 48), QPointF(26, 28), QPointF(38, 42), QPointF(44, 36), QPointF(54, 48)}));
 }
 
 bool write(const QDir &folder, const char *name, const std::function<void(QPainter &)> &paint)
@@ -119,10 +118,11 @@ int main(int argc, char *argv[])
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(QStringLiteral("."))) return 1;
-    const bool written = write(folder, "add", paintAdd) && write(folder, "download", paintDownload) &&
-                         write(folder, "delete", paintDelete) && write(folder, "pause", paintPause) &&
-                         write(folder, "finder", paintFinder) && write(folder, "share", paintShare) &&
-                         write(folder, "thumbnail", paintThumbnail);
+    const bool written =
+        write(folder, "add", paintAdd) && write(folder, "download", paintDownload) &&
+        write(folder, "delete", paintDelete) && write(folder, "pause", paintPause) &&
+        write(folder, "finder", paintFinder) && write(folder, "share", paintShare) &&
+        write(folder, "thumbnail", paintThumbnail);
     if (!written) std::fprintf(stderr, "cannot write the task icons in %s\n", argv[1]);
     return written ? 0 : 1;
 }
