@@ -32,10 +32,8 @@ void AppDelegate::buildMenus()
     // desktops.
     QMenuBar *bar = m_window->menuBar();
     QMenu *file = bar->addMenu(tr("&File"));
-    QAction *create = file->addAction(tr("New Task…"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
-                                      &AppDelegate::newTask);
-    // The new-task form is not part of the application yet.
-    create->setEnabled(false);
+    file->addAction(tr("New Task…"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
+                    &AppDelegate::newTask);
     file->addAction(tr("Media Information…"), QKeySequence(Qt::CTRL | Qt::Key_I), this,
                     &AppDelegate::videoEncodeView);
     file->addSeparator();
@@ -55,10 +53,11 @@ void AppDelegate::buildMenus()
     help->addAction(tr("About Zelvo"), this, &AppDelegate::about);
 }
 
-void AppDelegate::start()
+void AppDelegate::start(const QStringList &arguments)
 {
     m_window->show();
     QTimer::singleShot(0, this, &AppDelegate::reportUnopenableHistory);
+    QTimer::singleShot(0, this, [this, arguments] { openWebVideoURL(arguments); });
 }
 
 void AppDelegate::reportUnopenableHistory()
@@ -71,7 +70,16 @@ void AppDelegate::reportUnopenableHistory()
     Alerts::run(alert, m_window.get());
 }
 
-void AppDelegate::newTask() {}
+void AppDelegate::newTask()
+{
+    m_window->newTask(QString());
+}
+
+void AppDelegate::openWebVideoURL(const QStringList &arguments)
+{
+    const QString url = NSMainWindowController::webVideoURLIn(arguments);
+    if (!url.isEmpty()) m_window->newTask(url);
+}
 
 void AppDelegate::settingYtdlp()
 {
@@ -117,6 +125,6 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::applicationShouldHandleReopen(const QStringList &arguments)
 {
-    Q_UNUSED(arguments); // a URL argument opens the new-task form once that exists
     m_window->raiseToFront();
+    openWebVideoURL(arguments);
 }

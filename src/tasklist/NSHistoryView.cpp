@@ -1,13 +1,18 @@
 #include "tasklist/NSHistoryView.h"
 
+#include "app/NSCreateTaskView.h"
+#include "app/NSCreateTaskWindowController.h"
 #include "desktop/Alerts.h"
 #include "desktop/DesktopServices.h"
+#include "desktop/SheetQueue.h"
 #include "store/DownloadRegistry.h"
 #include "store/StoredSettings.h"
 #include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 #include "tasklist/TaskCellAccessibility.h"
+#include "tasklist/TaskDetailView.h"
+#include "tasklist/TaskDetailWindowController.h"
 #include "tasklist/XTaskCellView.h"
 #include "tasklist/XTaskCompleted.h"
 
@@ -182,7 +187,7 @@ void NSHistoryView::didSelectItemsAtIndexPaths(const QList<int> &items)
 void NSHistoryView::openItem(int item)
 {
     if (item == 0) {
-        emit createTaskWanted();
+        createTask();
         return;
     }
     if (XTaskCellView *cell = itemAtIndex(item)) openTaskFrom(cell);
@@ -300,9 +305,32 @@ void NSHistoryView::openTaskFrom(XTaskCellView *cell)
 {
     const std::shared_ptr<XTask> task = cell ? cell->task() : nullptr;
     if (!task) return;
-    if (task->currentStatus() == XTask::StatusCompleted) return;
+    if (task->currentStatus() == XTask::StatusCompleted) {
+        auto *detail = new TaskDetailWindowController(window());
+        detail->setAttribute(Qt::WA_DeleteOnClose);
+        SheetQueue::present(detail);
+        detail->view()->setTask(task.get());
+        return;
+    }
     DesktopServices::copyText(task->url());
     Alerts::message(tr("已复制\n\n%1").arg(task->url()), this);
+}
+
+void NSHistoryView::createTask(const QString &prefillURL)
+{
+    auto *sheet = new NSCreateTaskWindowController(window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    if (!prefillURL.isEmpty()) sheet->view()->setURL(prefillURL);
+    connect(sheet, &QDialog::finished, this, [this, sheet](int code) {
+        if (code != NSCreateTaskView::NSModalResponseContinue) return;
+        // The history's own check, atomic for every process: a URL added meanwhile is
+        // refused there.
+        const std::shared_ptr<XTask> task = sheet->view()->createTaskIn(store());
+        if (!task) return;
+        verticalScrollBar()->setValue(0);
+        insertTaskAtFirst(task);
+    });
+    SheetQueue::present(sheet);
 }
 
 void NSHistoryView::taskWithString(const QString &text)

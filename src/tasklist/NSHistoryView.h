@@ -51,6 +51,9 @@ public:
     void insertTaskAtFirst(const std::shared_ptr<XTask> &task);
     void removeTask(const std::shared_ptr<XTask> &shown);
     void openTaskFrom(XTaskCellView *cell);
+    // The new-task form over the window (its URL field filled when one is given); the task
+    // it creates comes first, and starts when new tasks start at once.
+    void createTask(const QString &prefillURL = {});
     // Filters by file name; an empty text shows every task again.
     void taskWithString(const QString &text);
     QString searchText() const { return m_searchText; }
@@ -66,8 +69,6 @@ public:
 signals:
     // The user asked for the settings (the working folder has no yt-dlp).
     void settingsWanted();
-    // An item was chosen that opens the new-task form.
-    void createTaskWanted();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

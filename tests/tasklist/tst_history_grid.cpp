@@ -4,7 +4,10 @@
 // and a task another process adds.
 #include "GridTestSupport.h"
 
+#include "app/NSCreateTaskView.h"
+#include "app/NSCreateTaskWindowController.h"
 #include "desktop/AlertScript.h"
+#include "desktop/SheetQueue.h"
 #include "store/DownloadRegistry.h"
 #include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
@@ -133,10 +136,25 @@ void TestHistoryGrid::emptyHistoryShowsOnlyTheCreateCell()
     QCOMPARE(grid->liveCellCount(), 1);
     XTaskCellView *cell = grid->itemAtIndex(0);
     QCOMPARE(cell->visibleView(), cell->createView());
-    QSignalSpy wanted(grid.get(), &NSHistoryView::createTaskWanted);
-    QTest::mouseClick(cell->createView()->createButton(), Qt::LeftButton);
-    QCOMPARE(wanted.size(), 1);
     QVERIFY(!grid->itemAtIndex(1));
+
+    // Cancelled, the form creates nothing; continued, its task comes first, created.
+    QTest::mouseClick(cell->createView()->createButton(), Qt::LeftButton);
+    auto *form = qobject_cast<NSCreateTaskWindowController *>(SheetQueue::currentSheet(grid.get()));
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("New Task"));
+    form->view()->cancelAction();
+    QCOMPARE(grid->numberOfItemsInSection(), 1);
+
+    const QString url = newURL();
+    grid->createTask(url);
+    form = qobject_cast<NSCreateTaskWindowController *>(SheetQueue::currentSheet(grid.get()));
+    QVERIFY(form);
+    form->view()->createAction();
+    QCOMPARE(grid->numberOfItemsInSection(), 2);
+    QCOMPARE(grid->tasks().first()->url(), url);
+    QCOMPARE(grid->itemAtIndex(1)->visibleView(), grid->itemAtIndex(1)->normalView());
+    QVERIFY(storedElsewhere(url));
 }
 
 void TestHistoryGrid::newestFirstSearchAndRemoval()
@@ -187,6 +205,15 @@ void TestHistoryGrid::everyLeftClickOpensARightClickDoesNot()
     QCOMPARE(script.alerts().last().messageText, QStringLiteral("已复制\n\n") + task->url());
     QCOMPARE(QApplication::clipboard()->text(), task->url());
     QCOMPARE(grid->focusedItem(), 1);
+
+    const auto completed = newTask(2);
+    grid->taskWithString(QString());
+    QTest::mouseClick(grid->itemAtIndex(1)->completedView(), Qt::LeftButton, {}, QPoint(20, 20));
+    QDialog *detail = SheetQueue::currentSheet(grid.get());
+    QVERIFY(detail);
+    QCOMPARE(detail->windowTitle(), QStringLiteral("Task Detail"));
+    detail->reject();
+    QCOMPARE(script.alerts().size(), 2);
 }
 
 void TestHistoryGrid::liveCellsDoNotGrowWithTheHistory()
