@@ -419,8 +419,10 @@ void NSHistoryView::resizeEvent(QResizeEvent *event)
     reloadLayout();
 }
 
-void NSHistoryView::scrollContentsBy(int, int)
+void NSHistoryView::scrollContentsBy(int dx, int dy)
 {
+    // The cells on screen move with the pixels they drew; only the new ones are laid out.
+    viewport()->scroll(dx, dy);
     layoutCells();
 }
 

@@ -10,6 +10,7 @@
 #include "tasklist/XTaskNormal.h"
 #include "tasklist/XTaskProgressing.h"
 
+#include <QAccessible>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,7 +30,6 @@ void XTaskCellView::viewDidLoad()
     });
     m_progressView = new XTaskProgressing(this);
     m_progressView->setPausedHandler([this] { pausedDownload(); });
-    m_progressView->setRefreshedHandler([this] { updateAccessibleName(); });
     m_normalView = new XTaskNormal(this);
     m_normalView->setDownloadHandler([this](XTaskNormal *) { startDownload(); });
     m_normalView->setRemoveHandler([this](XTaskNormal *) { removeRequested(); });
@@ -61,7 +61,10 @@ void XTaskCellView::showView(QWidget *shown)
         if (view != shown) view->hide();
     }
     if (shown) shown->show();
-    updateAccessibleName();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 QWidget *XTaskCellView::visibleView() const
@@ -80,7 +83,6 @@ void XTaskCellView::setTask(const std::shared_ptr<XTask> &task)
 
 void XTaskCellView::refreshTask()
 {
-    m_subject = m_task ? subjectOf(*m_task) : QString();
     if (!m_task) {
         showView(m_createView);
         return;
@@ -141,7 +143,6 @@ void XTaskCellView::prepareForReuse()
     m_completedView->setTask(nullptr);
     m_failedView->setTask(nullptr);
     m_task.reset();
-    m_subject.clear();
 }
 
 void XTaskCellView::removeRequested()
@@ -210,12 +211,4 @@ QString XTaskCellView::accessibleSummary(const XTask *task)
 QString XTaskCellView::summaryOf(const QString &subject, const QString &state)
 {
     return state.isEmpty() ? subject : tr("%1, %2").arg(subject, state);
-}
-
-void XTaskCellView::updateAccessibleName()
-{
-    // The subject is kept from the last refresh: the downloading view asks ten times a
-    // second.
-    const QString name = m_task ? summaryOf(m_subject, stateOf(*m_task)) : tr("新下载");
-    if (name != accessibleName()) setAccessibleName(name);
 }

@@ -39,6 +39,8 @@ public:
     // The task and its state, as a screen reader says it: its first file's name or its URL,
     // then its state.
     static QString accessibleSummary(const XTask *task);
+    // Asked when a screen reader wants it, so binding a cell reads no files.
+    QString spokenName() const { return accessibleSummary(m_task.get()); }
 
     void setRemoveHandler(std::function<void(XTaskCellView *)> handler)
     {
@@ -68,7 +70,6 @@ private:
     void viewDidLoad();
     void showView(QWidget *view);
     void removeRequested();
-    void updateAccessibleName();
     QList<QWidget *> views() const;
     static QString subjectOf(const XTask &task);
     static QString stateOf(const XTask &task);
@@ -81,7 +82,6 @@ private:
     XTaskCompleted *m_completedView = nullptr;
     XTaskFailedView *m_failedView = nullptr;
     std::shared_ptr<XTask> m_task;
-    QString m_subject;
     bool m_focusFrame = false;
     std::function<void(XTaskCellView *)> m_removeHandler;
     std::function<void()> m_createHandler;

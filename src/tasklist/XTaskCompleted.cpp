@@ -22,6 +22,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QProcess>
+#include <QToolTip>
 
 namespace
 {
@@ -65,17 +66,30 @@ void XTaskCompleted::resizeEvent(QResizeEvent *)
 
 void XTaskCompleted::setTask(const std::shared_ptr<XTask> &task)
 {
-    if (task != m_task) {
-        // Nothing of the last task shows while this one's picture decodes.
-        clearPicture();
-        setToolTip(QString());
-    }
+    // Nothing of the last task shows while this one's picture decodes.
+    if (task != m_task) clearPicture();
     m_task = task;
     checkItems();
-    if (!task) return;
-    const auto files = XCoreDataManagement::shared().filesForTask(task);
-    if (!files.isEmpty()) setToolTip(files.first()->name());
-    loadPicture();
+    if (task) loadPicture();
+}
+
+QString XTaskCompleted::toolTipText() const
+{
+    if (!m_task) return QString();
+    const auto files = XCoreDataManagement::shared().filesForTask(m_task);
+    return files.isEmpty() ? QString() : files.first()->name();
+}
+
+bool XTaskCompleted::event(QEvent *event)
+{
+    // The first file's name is read when the tooltip is asked for, not at every scroll.
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const QString text = toolTipText();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, this);
+    return true;
 }
 
 void XTaskCompleted::clearPicture()

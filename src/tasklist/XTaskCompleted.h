@@ -28,6 +28,8 @@ public:
     // picture leaves the view as it is.
     void letBgImageWithData(const QByteArray &data);
     void thumbnailChangedNotification(const std::shared_ptr<XTask> &task);
+    // The tooltip: the name of the task's first file record, if it has one.
+    QString toolTipText() const;
     // A new menu for the modifiers the request came with; the caller owns it.
     QMenu *menuForEvent(Qt::KeyboardModifiers modifiers);
     void popUpMenu(const QPoint &globalPosition, Qt::KeyboardModifiers modifiers);
@@ -63,6 +65,7 @@ signals:
     void busyEnded();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -113,7 +113,6 @@ void XTaskProgressing::refresh()
     m_level = levelFor(float(m_task->speed()));
     m_levelIndicator->setValue(int(std::min<qint64>(m_level, fullLevel)));
     m_act->advance();
-    if (m_refreshedHandler) m_refreshedHandler();
 }
 
 qint64 XTaskProgressing::levelFor(float speed)

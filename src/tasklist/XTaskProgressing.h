@@ -31,11 +31,6 @@ public:
     static qint64 levelFor(float speed);
     void stopDownloadAction();
     void setPausedHandler(std::function<void()> handler) { m_pausedHandler = std::move(handler); }
-    // Told after each refresh, so the cell's spoken name follows the percentage.
-    void setRefreshedHandler(std::function<void()> handler)
-    {
-        m_refreshedHandler = std::move(handler);
-    }
 
     bool isRefreshing() const { return m_refreshTimer.isActive(); }
     qint64 level() const { return m_level; }
@@ -66,5 +61,4 @@ private:
     qint64 m_level = 0;
     std::shared_ptr<XTask> m_task;
     std::function<void()> m_pausedHandler;
-    std::function<void()> m_refreshedHandler;
 };

@@ -9,7 +9,6 @@
 #include "store/StoredSettings.h"
 #include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
-#include "support/FakeExecutable.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 #include "tasklist/BusySpinner.h"
@@ -90,7 +89,6 @@ private slots:
     void actionsThatTellTheUser_data();
     void actionsThatTellTheUser();
     void mergeOfTwoGeneratedFiles();
-    void openWebSourceUsesTheTaskBrowser();
     void viewGivenAnotherTaskKeepsNothingOfTheLast();
     void thumbnailChangeDecodesOnce();
 };
@@ -417,26 +415,6 @@ void TestTaskCells::mergeOfTwoGeneratedFiles()
     QVERIFY(!QFileInfo::exists(audio));
 }
 
-void TestTaskCells::openWebSourceUsesTheTaskBrowser()
-{
-    const QString bin = path("bin");
-    QDir().mkpath(bin);
-    const QString record = path("chrome-arguments");
-    FakeExecutable::write(bin + "/google-chrome",
-                          QStringLiteral("echo \"$@\" > '%1'\n").arg(record));
-    qputenv("PATH", (bin + ":" + qgetenv("PATH")).toUtf8());
-    const auto task = newTask(2);
-    task->setBrowers("Chrome");
-    const auto view = completedView();
-    view->setTask(task);
-
-    view->urlOpen();
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(record).size() > 0, 5000);
-    QFile file(record);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().trimmed(), task->url().toUtf8());
-}
-
 void TestTaskCells::viewGivenAnotherTaskKeepsNothingOfTheLast()
 {
     const auto withURL = newTask(0);
@@ -453,10 +431,10 @@ void TestTaskCells::viewGivenAnotherTaskKeepsNothingOfTheLast()
     const auto view = completedView();
     view->setTask(pictured);
     view->letBgImageWithData(GridTestSupport::jpegOf(Qt::red, 300, 100));
-    QCOMPARE(view->toolTip(), QStringLiteral("Named clip"));
+    QCOMPARE(view->toolTipText(), QStringLiteral("Named clip"));
     view->setTask(newTask(2));
     QVERIFY(view->picture().isNull());
-    QCOMPARE(view->toolTip(), QString());
+    QCOMPARE(view->toolTipText(), QString());
 }
 
 void TestTaskCells::thumbnailChangeDecodesOnce()
