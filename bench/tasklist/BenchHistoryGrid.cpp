@@ -6,6 +6,7 @@
 // A history given (bench_store DIR leaves DIR/XTaskModel.sqlite) is copied into a temporary
 // home first; without one, 10,000 finished tasks with JPEG thumbnails are made. Offscreen
 // unless a display exists.
+#include "BenchProcess.h"
 #include "app/AppDelegate.h"
 #include "app/NSMainWindowController.h"
 #include "app/ViewController.h"
@@ -33,7 +34,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
 #include <vector>
 
 namespace
@@ -41,22 +41,11 @@ namespace
 
 constexpr int builtTasks = 10000;
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using BenchProcess::cpuSeconds;
 
 double residentMB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong() / 1024.0;
-    return -1;
+    return BenchProcess::residentKiB() / 1024.0;
 }
 
 QByteArray thumbnailJpeg(int index)
@@ -174,12 +163,7 @@ int main(int argc, char *argv[])
         return buildHistory(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     }
     QTemporaryDir home;
-    QDir(home.path()).mkpath(QStringLiteral("Documents"));
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/.local/state")).toUtf8());
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProcess::isolateHome(home.path());
     const QString storePath = home.path() + QStringLiteral("/Documents/XTaskModel.sqlite");
     const QString history = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (history.isEmpty() ? buildInChild(argv[0], storePath) != 0
