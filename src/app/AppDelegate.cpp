@@ -1,11 +1,14 @@
 #include "app/AppDelegate.h"
 
+#include "app/DownloadNotifier.h"
 #include "app/NSMainWindowController.h"
 #include "app/SearchField.h"
 #include "app/ViewController.h"
 #include "app/ZelvoApplication.h"
+#include "app/settings/NSSettingsWindowController.h"
 #include "desktop/Alerts.h"
 #include "desktop/DesktopServices.h"
+#include "desktop/SheetQueue.h"
 #include "media/NSMediaInfo.h"
 #include "media/NSffprobe.h"
 #include "store/StoredSettings.h"
@@ -22,6 +25,8 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
     connect(m_window->viewController(), &ViewController::settingsWanted, this,
             &AppDelegate::settingYtdlp);
+    m_window->setCloseApproval([this] { return applicationShouldTerminate(); });
+    new DownloadNotifier(m_downloads, m_window.get());
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -83,12 +88,11 @@ void AppDelegate::openWebVideoURL(const QStringList &arguments)
 
 void AppDelegate::settingYtdlp()
 {
-    // Until the settings window exists, the command-line setup is the way to a working
-    // folder.
-    Alert alert;
-    alert.messageText = tr("Settings are not available in this version.");
-    alert.informativeText = tr("Choose the working folder with:\nzelvo-cli setup FOLDER");
-    Alerts::run(alert, m_window.get());
+    // One settings sheet at a time, shown or waiting behind another sheet.
+    if (m_settings) return;
+    m_settings = new NSSettingsWindowController(m_jobs, m_window.get());
+    connect(m_settings, &QDialog::finished, m_settings, &QObject::deleteLater);
+    SheetQueue::present(m_settings);
 }
 
 QUrl AppDelegate::supportedSitesURL()
@@ -105,9 +109,16 @@ void AppDelegate::videoEncodeView()
 {
     const QString file = Alerts::chooseFile(QStringLiteral("Select file."), m_window.get());
     if (file.isEmpty()) return;
-    const auto info = NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file),
-                                                        StoredSettings::ytdlpPath().toLocalFile());
-    Alerts::message(info ? info->description() : QStringLiteral("ffprobe error."), m_window.get());
+    const QString folder = StoredSettings::ytdlpPath().toLocalFile();
+    // ffprobe may take its time over a large or remote file; the window keeps answering.
+    m_jobs.runLatest(
+        QStringLiteral("media information"),
+        [file, folder] {
+            return NSffprobe::videoEncodeNameFileURL(QUrl::fromLocalFile(file), folder);
+        },
+        [window = QPointer<QWidget>(m_window.get())](const std::optional<NSMediaInfo> &info) {
+            Alerts::message(info ? info->description() : QStringLiteral("ffprobe error."), window);
+        });
 }
 
 void AppDelegate::about()
@@ -116,6 +127,26 @@ void AppDelegate::about()
     alert.messageText = ZelvoApplication::versionLabel();
     alert.informativeText = tr("Downloads the videos of web pages with yt-dlp.");
     Alerts::run(alert, m_window.get());
+}
+
+bool AppDelegate::applicationShouldTerminate()
+{
+    if (m_terminating) return true;
+    if (const int running = m_downloads.runningCount()) {
+        Alert question;
+        question.messageText = tr("%1 downloads will be paused and can be resumed.").arg(running);
+        question.buttons = {tr("Quit"), tr("Cancel")};
+        if (Alerts::run(question, m_window.get()).response != Alert::FirstButtonReturn)
+            return false;
+    }
+    m_terminating = true;
+    return true;
+}
+
+void AppDelegate::terminate()
+{
+    m_terminating = true;
+    QApplication::closeAllWindows();
 }
 
 void AppDelegate::applicationWillTerminate()

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "platform/JobRunner.h"
 #include "store/DownloadRegistry.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
 #include <memory>
 
+class DownloadNotifier;
 class NSMainWindowController;
+class NSSettingsWindowController;
 
 // The application's menu commands and its answers to the desktop: start-up, a second
 // launch, the main window.
@@ -22,6 +26,8 @@ public:
     NSMainWindowController *mainWindow() const { return m_window.get(); }
     // Every download the application runs.
     DownloadRegistry &downloads() { return m_downloads; }
+    // The application's background work; joined when the delegate goes.
+    JobRunner &jobs() { return m_jobs; }
     // Shows the main window; a history that cannot be opened is reported once it shows. A
     // web video URL among the arguments then opens the new-task form with it.
     void start(const QStringList &arguments = {});
@@ -37,6 +43,10 @@ public:
     // At quit: running downloads are paused, their records saved and their threads joined,
     // so a later start resumes them.
     void applicationWillTerminate();
+    // Whether the application may quit: while downloads run, the user is asked once.
+    bool applicationShouldTerminate();
+    // Quits without asking (logout, kill).
+    void terminate();
 
     static QUrl supportedSitesURL();
 
@@ -46,5 +56,10 @@ private:
     void openWebVideoURL(const QStringList &arguments);
 
     DownloadRegistry m_downloads;
+    // Declared before the window: the window and its sheets go first, then the jobs are
+    // joined, and reports for the gone sheets are dropped.
+    JobRunner m_jobs;
     std::unique_ptr<NSMainWindowController> m_window;
+    QPointer<NSSettingsWindowController> m_settings;
+    bool m_terminating = false;
 };

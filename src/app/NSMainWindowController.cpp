@@ -61,6 +61,10 @@ void NSMainWindowController::showEvent(QShowEvent *event)
 
 void NSMainWindowController::closeEvent(QCloseEvent *event)
 {
+    if (m_closeApproval && !m_closeApproval()) {
+        event->ignore();
+        return;
+    }
     WindowState::save(this);
     QMainWindow::closeEvent(event);
 }

@@ -3,9 +3,10 @@
 #include <QMainWindow>
 #include <QStringList>
 
-class QMimeData;
+#include <functional>
 
 class DownloadRegistry;
+class QMimeData;
 class SearchField;
 class ViewController;
 
@@ -21,6 +22,8 @@ public:
     ViewController *viewController() const { return m_viewController; }
     // Shows the window and brings it to the front, also when it was minimized.
     void raiseToFront();
+    // Asked before the window closes; false keeps it open.
+    void setCloseApproval(std::function<bool()> approval) { m_closeApproval = std::move(approval); }
     // The one way to the new-task form, from the menu, a URL given at launch and a URL
     // dropped on the window; a non-empty URL fills the form's URL field.
     void newTask(const QString &url);
@@ -41,4 +44,5 @@ private:
 
     SearchField *m_searchField;
     ViewController *m_viewController;
+    std::function<bool()> m_closeApproval;
 };

@@ -20,8 +20,8 @@ int main(int argc, char *argv[])
     // Logout and kill end the application the way Quit does, with every window closed
     // normally; a second signal ends it at once.
     SignalBridge termination;
-    QObject::connect(&termination, &SignalBridge::terminationRequested, &app, [](int count) {
-        if (count == 1) QApplication::closeAllWindows();
+    QObject::connect(&termination, &SignalBridge::terminationRequested, &app, [&](int count) {
+        if (count == 1) delegate.terminate();
         QApplication::exit(count == 1 ? 0 : 1);
     });
     delegate.start(arguments);

@@ -61,6 +61,14 @@ QString SystemToolLinker::link(const QString &tool, const QString &target,
     return {};
 }
 
+QStringList SystemToolLinker::missingTools(const QString &folder) const
+{
+    QStringList missing;
+    for (const QString &tool : ToolchainInstaller::tools())
+        if (findOutside(tool, folder).isEmpty()) missing.append(tool);
+    return missing;
+}
+
 bool SystemToolLinker::linkInto(const QString &folder, QString *error, const Handler &handler) const
 {
     const auto tell = [&handler](const QString &message) {

@@ -19,6 +19,10 @@ public:
     // stops at the first tool it cannot link, with the reason in error and to the handler.
     bool linkInto(const QString &folder, QString *error, const Handler &handler) const;
 
+    // The tools the search path lacks (outside the folder): those the system must provide
+    // before linkInto can succeed.
+    QStringList missingTools(const QString &folder) const;
+
     static QStringList pathFromEnvironment();
 
 private:

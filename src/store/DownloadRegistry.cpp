@@ -22,6 +22,14 @@ bool DownloadRegistry::isRunning(const XTask &task) const
     return m_runs.count(const_cast<XTask *>(&task)) > 0;
 }
 
+int DownloadRegistry::runningCount() const
+{
+    int count = 0;
+    for (const auto &[key, run] : m_runs)
+        if (!run->paused) ++count;
+    return count;
+}
+
 DownloadRegistry::StartAnswer DownloadRegistry::start(const std::shared_ptr<XTask> &task)
 {
     if (!task) return StartAnswer::Refused;

@@ -41,6 +41,8 @@ public:
     ~DownloadRegistry() override;
 
     bool isRunning(const XTask &task) const;
+    // The runs a pause would stop (not those already pausing).
+    int runningCount() const;
     // Claims the task, sets status 1, saves and starts its download.
     StartAnswer start(const std::shared_ptr<XTask> &task);
     PauseAnswer pause(const std::shared_ptr<XTask> &task);

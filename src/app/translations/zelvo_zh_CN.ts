@@ -59,21 +59,32 @@
         <translation>无法打开任务记录。</translation>
     </message>
     <message>
-        <location filename="../AppDelegate.cpp" line="80"/>
-        <source>Settings are not available in this version.</source>
-        <translation>此版本尚不提供设置窗口。</translation>
+        <location filename="../AppDelegate.cpp" line="125"/>
+        <source>%1 downloads will be paused and can be resumed.</source>
+        <translation>%1 个下载将被暂停，之后可以继续。</translation>
     </message>
     <message>
-        <location filename="../AppDelegate.cpp" line="81"/>
-        <source>Choose the working folder with:
-zelvo-cli setup FOLDER</source>
-        <translation>请用以下命令选择工作目录：
-zelvo-cli setup FOLDER</translation>
+        <location filename="../AppDelegate.cpp" line="126"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
     <message>
         <location filename="../AppDelegate.cpp" line="108"/>
         <source>Downloads the videos of web pages with yt-dlp.</source>
         <translation>用 yt-dlp 下载网页中的视频。</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadNotifier</name>
+    <message>
+        <location filename="../DownloadNotifier.cpp" line="27"/>
+        <source>Download completed</source>
+        <translation>下载完成</translation>
+    </message>
+    <message>
+        <location filename="../DownloadNotifier.cpp" line="30"/>
+        <source>Download failed</source>
+        <translation>下载失败</translation>
     </message>
 </context>
 <context>
