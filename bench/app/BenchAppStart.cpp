@@ -4,6 +4,7 @@
 // --grab saves a picture of the window once it shows and ends there.
 // A history given (bench_store DIR leaves DIR/XTaskModel.sqlite) is copied into a temporary
 // home first. Offscreen unless QT_QPA_PLATFORM says otherwise and a display exists.
+#include "BenchProcess.h"
 #include "app/AppDelegate.h"
 #include "app/NSMainWindowController.h"
 #include "app/ZelvoApplication.h"
@@ -17,41 +18,16 @@
 #include <QWindow>
 
 #include <cstdio>
-#include <sys/resource.h>
 
-namespace
-{
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-} // namespace
+using BenchProcess::cpuSeconds;
+using BenchProcess::residentKiB;
 
 int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QTemporaryDir home;
-    QDir(home.path()).mkpath(QStringLiteral("Documents"));
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/.local/state")).toUtf8());
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProcess::isolateHome(home.path());
 
     QString history;
     QString grabFile;

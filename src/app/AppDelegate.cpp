@@ -19,7 +19,7 @@
 #include <QTimer>
 
 AppDelegate::AppDelegate(QObject *parent)
-    : QObject(parent), m_window(std::make_unique<NSMainWindowController>())
+    : QObject(parent), m_window(std::make_unique<NSMainWindowController>(m_downloads))
 {
     buildMenus();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
@@ -37,10 +37,8 @@ void AppDelegate::buildMenus()
     // desktops.
     QMenuBar *bar = m_window->menuBar();
     QMenu *file = bar->addMenu(tr("&File"));
-    QAction *create = file->addAction(tr("New Task…"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
-                                      &AppDelegate::newTask);
-    // The new-task form is not part of the application yet.
-    create->setEnabled(false);
+    file->addAction(tr("New Task…"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
+                    &AppDelegate::newTask);
     file->addAction(tr("Media Information…"), QKeySequence(Qt::CTRL | Qt::Key_I), this,
                     &AppDelegate::videoEncodeView);
     file->addSeparator();

@@ -3,6 +3,7 @@
 #include "app/SearchField.h"
 #include "app/ViewController.h"
 #include "app/WindowState.h"
+#include "tasklist/NSHistoryView.h"
 
 #include "download/WebVideoURL.h"
 
@@ -11,8 +12,9 @@
 #include <QTimer>
 #include <QToolBar>
 
-NSMainWindowController::NSMainWindowController(QWidget *parent)
-    : QMainWindow(parent), m_searchField(new SearchField), m_viewController(new ViewController)
+NSMainWindowController::NSMainWindowController(DownloadRegistry &downloads, QWidget *parent)
+    : QMainWindow(parent), m_searchField(new SearchField),
+      m_viewController(new ViewController(downloads))
 {
     setWindowTitle(QStringLiteral("Zelvo"));
     auto *toolBar = addToolBar(tr("Search"));
@@ -69,7 +71,7 @@ void NSMainWindowController::closeEvent(QCloseEvent *event)
 
 void NSMainWindowController::newTask(const QString &url)
 {
-    Q_UNUSED(url); // the history grid opens the form once it is part of the window
+    m_viewController->historyView()->createTask(url);
 }
 
 QString NSMainWindowController::webVideoURLIn(const QStringList &texts)

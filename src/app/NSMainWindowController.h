@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class DownloadRegistry;
 class QMimeData;
 class SearchField;
 class ViewController;
@@ -15,7 +16,7 @@ class NSMainWindowController : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit NSMainWindowController(QWidget *parent = nullptr);
+    explicit NSMainWindowController(DownloadRegistry &downloads, QWidget *parent = nullptr);
 
     SearchField *searchField() const { return m_searchField; }
     ViewController *viewController() const { return m_viewController; }

@@ -2,6 +2,7 @@
 
 #include "app/ZelvoApplication.h"
 #include "store/StoredSettings.h"
+#include "tasklist/NSHistoryView.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -9,15 +10,15 @@
 
 QPointer<ViewController> ViewController::s_shared;
 
-ViewController::ViewController(QWidget *parent)
-    : QWidget(parent), m_versionLabel(new QLabel(ZelvoApplication::versionLabel()))
+ViewController::ViewController(DownloadRegistry &downloads, QWidget *parent)
+    : QWidget(parent), m_historyView(new NSHistoryView(downloads)),
+      m_versionLabel(new QLabel(ZelvoApplication::versionLabel()))
 {
     s_shared = this;
-    auto *placeholder = new QLabel(tr("The task history will be shown here."));
-    placeholder->setAlignment(Qt::AlignCenter);
-    placeholder->setEnabled(false);
+    connect(m_historyView, &NSHistoryView::settingsWanted, this,
+            &ViewController::openSettingWindow);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(placeholder, 1);
+    layout->addWidget(m_historyView, 1);
     layout->addWidget(m_versionLabel, 0, Qt::AlignRight);
     awakeFromNib();
 }
@@ -48,6 +49,7 @@ void ViewController::viewDidAppear()
 void ViewController::searchTask(const QString &text)
 {
     m_searchText = text;
+    m_historyView->taskWithString(text);
     emit searchChanged(text);
 }
 

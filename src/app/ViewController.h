@@ -3,17 +3,19 @@
 #include <QPointer>
 #include <QWidget>
 
+class DownloadRegistry;
+class NSHistoryView;
 class QLabel;
 
-// The main window's content: the task list (a placeholder until the history grid comes) and
-// the version label. It decides at start-up whether the system still has to be set up.
+// The main window's content: the history grid and the version label. It decides at start-up whether
+// the system still has to be set up.
 class ViewController : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int setupCheckDelayMs = 500;
 
-    explicit ViewController(QWidget *parent = nullptr);
+    explicit ViewController(DownloadRegistry &downloads, QWidget *parent = nullptr);
     ~ViewController() override;
 
     // The most recently made instance, or null.
@@ -22,6 +24,7 @@ public:
     // Filters the task list by file name.
     void searchTask(const QString &text);
     QString searchText() const { return m_searchText; }
+    NSHistoryView *historyView() const { return m_historyView; }
     // Asks for the settings sheet over the main window.
     void openSettingWindow();
     // Runs the start-up check unless one is pending: the settings sheet opens after a short
@@ -37,5 +40,6 @@ private:
     static QPointer<ViewController> s_shared;
     bool m_checkAvailablePath = false;
     QString m_searchText;
+    NSHistoryView *m_historyView;
     QLabel *m_versionLabel;
 };
