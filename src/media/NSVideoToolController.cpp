@@ -44,8 +44,8 @@ const QString NSVideoToolController::tooLongText = QStringLiteral(
 const QString NSVideoToolController::trimFailedText = QStringLiteral("掐头去尾执行失败.");
 const QString NSVideoToolController::encodeFailedText = QStringLiteral("视频重编码失败。");
 const QString NSVideoToolController::trimQuestionText = QStringLiteral("警告");
-const QString NSVideoToolController::trimQuestionInformativeText =
-    QStringLiteral("掐头去尾操作将对源视频产生不可逆的改变，只保留头尾中间的部分，您确定要这么做吗？");
+const QString NSVideoToolController::trimQuestionInformativeText = QStringLiteral(
+    "掐头去尾操作将对源视频产生不可逆的改变，只保留头尾中间的部分，您确定要这么做吗？");
 const QString NSVideoToolController::trimConfirmButtonText = QStringLiteral("执行 掐头去尾");
 const QString NSVideoToolController::trimCancelButtonText = QStringLiteral("取消");
 
@@ -134,12 +134,13 @@ void NSVideoToolController::refreshCurrent()
 {
     const auto file = currentFile();
     if (!file) return;
-    m_jobs->runLatest(QStringLiteral("refresh"), [file] { file->refreshExtInfo(); },
-                      [this, file] {
-                          if (file != currentFile()) return;
-                          if (m_picture.isNull()) showStoredThumbnail(file->thumbnail());
-                          emit stateChanged();
-                      });
+    m_jobs->runLatest(
+        QStringLiteral("refresh"), [file] { file->refreshExtInfo(); },
+        [this, file] {
+            if (file != currentFile()) return;
+            if (m_picture.isNull()) showStoredThumbnail(file->thumbnail());
+            emit stateChanged();
+        });
 }
 
 QString NSVideoToolController::fileDescription() const
@@ -217,7 +218,8 @@ NSVideoToolController::makePreview(quint64 generation, const std::shared_ptr<XFi
     const VideoFrameSource::Frame exact =
         source.frameAt(time.seconds(), [self, generation](const VideoFrameSource::Frame &first) {
             QMetaObject::invokeMethod(
-                self, [self, generation, image = first.image] {
+                self,
+                [self, generation, image = first.image] {
                     if (self) self->showFirstPicture(generation, image);
                 },
                 Qt::QueuedConnection);

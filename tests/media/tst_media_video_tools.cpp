@@ -64,8 +64,8 @@ void TestMediaVideoTools::initTestCase()
     TestEnvironment::isolateHome();
     QVERIFY(MediaFactory::makeClip(path("clip.mp4"), 4, "320x240"));
     QVERIFY(MediaFactory::makeTone(path("tone.m4a"), 3));
-    QVERIFY(MediaFactory::ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:d=2", "-c:v", "mpeg4",
-                                  path("mpeg4.mp4")}));
+    QVERIFY(MediaFactory::ffmpeg(
+        {"-f", "lavfi", "-i", "testsrc2=s=160x120:d=2", "-c:v", "mpeg4", path("mpeg4.mp4")}));
     QVERIFY(store().open());
 }
 
@@ -84,8 +84,8 @@ QString TestMediaVideoTools::workingFolder(const QString &name, const QString &f
         ffmpegBody.isEmpty()
             ? QStringLiteral("exec '%1' \"$@\"\n").arg(QStandardPaths::findExecutable("ffmpeg"))
             : ffmpegBody;
-    FakeExecutable::write(folder + "/ffmpeg", "echo run >> \"$(dirname \"$0\")/ffmpeg-runs\"\n" +
-                                                  body);
+    FakeExecutable::write(folder + "/ffmpeg",
+                          "echo run >> \"$(dirname \"$0\")/ffmpeg-runs\"\n" + body);
     StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, folder);
     return folder;
 }
@@ -244,20 +244,20 @@ void TestMediaVideoTools::trimFailuresLeaveTheSource_data()
     const QString clip = path("clip.mp4");
     // ffmpeg exits 0 with a file that holds no video: the judge refuses it.
     const QString noVideo = "for last; do :; done\necho garbage > \"$last\"\nexit 0\n";
-    QTest::newRow("cut leaves no video") << clip << noVideo << false << 1.0f << 1.0f
-                                         << TrimResult::CutFailed << 1;
-    QTest::newRow("replace fails") << clip << "" << true << 1.0f << 1.0f
-                                   << TrimResult::ReplaceFailed << 1;
-    QTest::newRow("longer than the file") << clip << "" << false << 3.0f << 1.5f
-                                          << TrimResult::TooLong << 0;
-    QTest::newRow("less than a second kept") << clip << "" << false << 2.0f << 1.5f
-                                             << TrimResult::TooLong << 0;
+    QTest::newRow("cut leaves no video")
+        << clip << noVideo << false << 1.0f << 1.0f << TrimResult::CutFailed << 1;
+    QTest::newRow("replace fails")
+        << clip << "" << true << 1.0f << 1.0f << TrimResult::ReplaceFailed << 1;
+    QTest::newRow("longer than the file")
+        << clip << "" << false << 3.0f << 1.5f << TrimResult::TooLong << 0;
+    QTest::newRow("less than a second kept")
+        << clip << "" << false << 2.0f << 1.5f << TrimResult::TooLong << 0;
     QTest::newRow("not a number") << clip << "" << false << float(NAN) << 0.0f
                                   << TrimResult::TooLong << 0;
     QTest::newRow("infinite") << clip << "" << false << 0.0f << float(INFINITY)
                               << TrimResult::TooLong << 0;
-    QTest::newRow("audio only, no duration") << path("tone.m4a") << "" << false << 0.0f << 0.0f
-                                             << TrimResult::TooLong << 0;
+    QTest::newRow("audio only, no duration")
+        << path("tone.m4a") << "" << false << 0.0f << 0.0f << TrimResult::TooLong << 0;
 }
 
 void TestMediaVideoTools::trimFailuresLeaveTheSource()
@@ -307,8 +307,7 @@ void TestMediaVideoTools::reencode_data()
     QTest::newRow("mpeg4 becomes h264") << path("mpeg4.mp4") << "" << false << "";
     QTest::newRow("audio only gives no video")
         << path("tone.m4a") << "mpeg4" << false << NSVideoToolController::encodeFailedText;
-    QTest::newRow("cancelled") << path("mpeg4.mp4") << "" << true
-                               << "转码过程中，用户取消。";
+    QTest::newRow("cancelled") << path("mpeg4.mp4") << "" << true << "转码过程中，用户取消。";
 }
 
 void TestMediaVideoTools::reencode()
@@ -317,14 +316,16 @@ void TestMediaVideoTools::reencode()
     QFETCH(QString, staleCodec);
     QFETCH(bool, cancel);
     QFETCH(QString, shownDomain);
-    const QString folder = workingFolder(QStringLiteral("encode-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+    const QString folder =
+        workingFolder(QStringLiteral("encode-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
     const auto task = taskWithCopy(master, folder);
     m_tools->setTask(task);
     m_tools->waitForJobs();
     const auto file = m_tools->currentFile();
     if (!staleCodec.isEmpty()) file->setVideoEncodeName(staleCodec);
     const QString source = file->localFile();
-    const QString output = QDir(folder).filePath(QFileInfo(source).completeBaseName() + "_h264.mp4");
+    const QString output =
+        QDir(folder).filePath(QFileInfo(source).completeBaseName() + "_h264.mp4");
     QVERIFY(m_tools->canReencode());
     QSignalSpy ended(m_tools.get(), &NSVideoToolController::encodeEnded);
     QVERIFY(m_tools->startEncode());
