@@ -22,6 +22,7 @@
 #include <QPointer>
 
 #include <cmath>
+#include <utility>
 
 // The open file of the last previews, kept for the next one; only the job thread touches it.
 struct PreviewSource {
@@ -75,10 +76,14 @@ NSVideoToolController::NSVideoToolController(QObject *parent)
 {
 }
 
-// The jobs end (and deliver nothing) before the state they were started for goes.
+// The jobs end (and deliver nothing) before the state they were started for goes. A running
+// encode (the application quits) is cancelled and ends here: its output goes, the source stays,
+// and nobody is told.
 NSVideoToolController::~NSVideoToolController()
 {
     m_jobs.reset();
+    disconnect(this, nullptr, nullptr, nullptr);
+    delete std::exchange(m_encoder, nullptr);
 }
 
 void NSVideoToolController::waitForJobs()
@@ -395,7 +400,7 @@ void NSVideoToolController::cancelEncode()
 
 void NSVideoToolController::endEncode(const EncodeJob &job, const std::optional<EncodeError> &error)
 {
-    m_encoder->deleteLater();
+    if (m_encoder) m_encoder->deleteLater();
     m_encoder = nullptr;
     if (error) {
         QFile::remove(job.output);

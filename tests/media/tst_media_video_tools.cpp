@@ -301,20 +301,27 @@ void TestMediaVideoTools::trimFailuresLeaveTheSource()
 void TestMediaVideoTools::reencode_data()
 {
     QTest::addColumn<QString>("master");
-    QTest::addColumn<QString>("staleCodec"); // what an old record says; empty: what ffprobe says
-    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("staleCodec");  // what an old record says; empty: what ffprobe says
+    QTest::addColumn<QString>("stop");        // "cancel", "destroy" (the application quits) or none
     QTest::addColumn<QString>("shownDomain"); // empty: success
-    QTest::newRow("mpeg4 becomes h264") << path("mpeg4.mp4") << "" << false << "";
-    QTest::newRow("audio only gives no video")
-        << path("tone.m4a") << "mpeg4" << false << NSVideoToolController::encodeFailedText;
-    QTest::newRow("cancelled") << path("mpeg4.mp4") << "" << true << "转码过程中，用户取消。";
+    QTest::newRow("mpeg4 becomes h264") << path("mpeg4.mp4") << ""
+                                        << ""
+                                        << "";
+    QTest::newRow("audio only gives no video") << path("tone.m4a") << "mpeg4"
+                                               << "" << NSVideoToolController::encodeFailedText;
+    QTest::newRow("cancelled") << path("mpeg4.mp4") << ""
+                               << "cancel"
+                               << "转码过程中，用户取消。";
+    QTest::newRow("controller destroyed") << path("mpeg4.mp4") << ""
+                                          << "destroy"
+                                          << "";
 }
 
 void TestMediaVideoTools::reencode()
 {
     QFETCH(QString, master);
     QFETCH(QString, staleCodec);
-    QFETCH(bool, cancel);
+    QFETCH(QString, stop);
     QFETCH(QString, shownDomain);
     const QString folder =
         workingFolder(QStringLiteral("encode-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
@@ -330,7 +337,14 @@ void TestMediaVideoTools::reencode()
     QSignalSpy ended(m_tools.get(), &NSVideoToolController::encodeEnded);
     QVERIFY(m_tools->startEncode());
     QVERIFY(m_tools->isBusy() && !m_tools->select(0) && !m_tools->canReencode());
-    if (cancel) m_tools->cancelEncode();
+    if (stop == "destroy") {
+        m_tools.reset();
+        QVERIFY(QFileInfo::exists(source));
+        QVERIFY(!QFileInfo::exists(output));
+        QCOMPARE(file->localFile(), source);
+        return;
+    }
+    if (stop == "cancel") m_tools->cancelEncode();
     QVERIFY(ended.wait(60000));
     const auto error = ended.first().first().value<std::optional<EncodeError>>();
     QVERIFY(!m_tools->isBusy());

@@ -154,7 +154,8 @@ void TestVideoTools::barMenuAndColour()
     NSDurationSelectView bar(&m_window);
     bar.setGeometry(0, 0, 300, 40);
     bar.show();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            bar.mapToGlobal(QPoint(10, 10)));
     std::unique_ptr<QMenu> menu(bar.menuForEvent(&event));
     QCOMPARE(menu->title(), "Context Menu");
     QCOMPARE(menu->actions().size(), 2);
