@@ -19,25 +19,30 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 
 #include <cmath>
 #include <utility>
 
 // The open file of the last previews, kept for the next one; only the job thread touches it.
+// Key frames come from a reader of their own, so the one that decodes exact frames can go on
+// forward from its last frame.
 struct PreviewSource {
     QString path;
-    std::unique_ptr<VideoFrameSource> source;
+    std::unique_ptr<VideoFrameSource> exact;
+    std::unique_ptr<VideoFrameSource> keys;
 
-    VideoFrameSource &open(const QString &file)
+    void open(const QString &file)
     {
-        if (!source || path != file) {
-            source = std::make_unique<VideoFrameSource>(file);
-            path = file;
-        }
-        return *source;
+        if (exact && path == file) return;
+        exact = std::make_unique<VideoFrameSource>(file);
+        keys = std::make_unique<VideoFrameSource>(file);
+        path = file;
     }
-    void forget() { source.reset(); }
+    void forget()
+    {
+        exact.reset();
+        keys.reset();
+    }
 };
 
 const QString NSVideoToolController::tooLongText = QStringLiteral(
@@ -59,6 +64,15 @@ constexpr float shortestKept = 1.0f;
 QString swapPath(const QString &folder)
 {
     return QDir(folder).filePath(QStringLiteral("swap.mp4"));
+}
+
+// A picture is scaled for the screen off the main thread: a 1080p frame at most halved.
+QImage shownSize(const QImage &frame)
+{
+    const QSize largest(960, 540);
+    if (frame.isNull() || (frame.width() <= largest.width() && frame.height() <= largest.height()))
+        return frame;
+    return frame.scaled(largest, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 QString encodeOutputPath(const QString &source)
@@ -218,24 +232,27 @@ NSVideoToolController::makePreview(quint64 generation, const std::shared_ptr<XFi
     const float seconds = duration * fraction;
     const CMTime time{qint64(std::trunc(1000.0f * seconds)), 1000};
     const QString path = file->localFile();
-    VideoFrameSource &source = m_previews->open(path);
-    QPointer<NSVideoToolController> self(this);
-    const VideoFrameSource::Frame exact =
-        source.frameAt(time.seconds(), [self, generation](const VideoFrameSource::Frame &first) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, generation, image = first.image] {
-                    if (self) self->showFirstPicture(generation, image);
-                },
-                Qt::QueuedConnection);
-        });
-    PreviewResult result{generation, exact.image, {}};
+    m_previews->open(path);
+    // The key frame before at once: the exact frame may lie seconds of frames past it.
+    const VideoFrameSource::Frame key = m_previews->keys->keyFrameAt(time.seconds());
+    if (!key.image.isNull() && key.time.seconds() < time.seconds()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, image = shownSize(key.image)] {
+                showFirstPicture(generation, image);
+            },
+            Qt::QueuedConnection);
+    }
+    VideoFrameSource &source = *m_previews->exact;
+    const VideoFrameSource::Frame exact = source.frameAt(time.seconds());
+    PreviewResult result{generation, exact.image, {}, shownSize(exact.image)};
     if (!exact.image.isNull()) {
         result.jpeg = NSTavoTools::jpegBytes(exact.image);
     } else if (!source.isReadable()) {
         // The libraries cannot read it: ffmpeg may.
         result.jpeg = ThumbnailChooser::ffmpegFrame(QUrl::fromLocalFile(path), time);
         result.frame = QImage::fromData(result.jpeg);
+        result.shown = shownSize(result.frame);
     }
     return result;
 }
@@ -249,7 +266,7 @@ void NSVideoToolController::endPreview(const PreviewResult &result)
 {
     if (result.generation != m_previewGeneration) return;
     m_previewData = result.frame.isNull() ? QByteArray() : result.jpeg;
-    showPicture(m_previewData.isEmpty() ? QImage() : result.frame);
+    showPicture(m_previewData.isEmpty() ? QImage() : result.shown);
     emit stateChanged();
     emit previewEnded(m_previewData.isEmpty() ? QImage() : result.frame);
 }

@@ -59,7 +59,8 @@ public:
     // A known codec other than H.264.
     bool canReencode() const;
     bool canTrim() const;
-    // The picture shown: a preview, the file's or task's thumbnail, or none.
+    // The picture shown (scaled for the screen): a preview, the file's or task's thumbnail,
+    // or none.
     QImage picture() const { return m_picture; }
 
     // Shows the frame at the fraction of the current file's duration: the key frame before
@@ -112,6 +113,7 @@ private:
         quint64 generation;
         QImage frame;
         QByteArray jpeg;
+        QImage shown; // the frame scaled for the screen
     };
 
     void refreshCurrent();
