@@ -47,6 +47,28 @@ void print(const char *what, const QList<double> &values)
                 percentile(values, 0.95));
 }
 
+// The longest the event loop went without a turn while it lives.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_ticker.setInterval(0);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_sinceTick.nsecsElapsed() / 1e6);
+            m_sinceTick.restart();
+        });
+        m_sinceTick.start();
+        m_ticker.start();
+    }
+    double longest() const { return m_longest; }
+
+private:
+    QTimer m_ticker;
+    QElapsedTimer m_sinceTick;
+    double m_longest = 0;
+};
+
 // One click at the fraction: times to the first picture and to the exact frame, the time the
 // click itself held the main thread, and the longest gap between turns of the event loop.
 void clickOnce(NSEncodeConfirmView &pane, float fraction, Figures &figures)
@@ -61,26 +83,16 @@ void clickOnce(NSEncodeConfirmView &pane, float fraction, Figures &figures)
     });
     const auto ended =
         QObject::connect(&tools, &NSVideoToolController::previewEnded, &loop, &QEventLoop::quit);
-    double stall = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(0);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        stall = std::max(stall, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
     const QPoint at(qRound(fraction * bar->width()), bar->height() / 2);
     clock.start();
     QTest::mouseClick(bar, Qt::LeftButton, {}, at);
     figures.clickHandling << clock.nsecsElapsed() / 1e6;
-    sinceTick.start();
-    ticker.start();
+    StallMeter stalls;
     loop.exec();
     const double exact = clock.nsecsElapsed() / 1e6;
-    ticker.stop();
     QObject::disconnect(picture);
     QObject::disconnect(ended);
-    figures.longestStall << stall;
+    figures.longestStall << stalls.longest();
     figures.firstPicture << first;
     figures.exactFrame << exact;
 }
@@ -88,18 +100,9 @@ void clickOnce(NSEncodeConfirmView &pane, float fraction, Figures &figures)
 // The same measure with nothing to do: what the machine's other load alone costs the loop.
 double idleStall(int milliseconds)
 {
-    double stall = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(0);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        stall = std::max(stall, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    ticker.start();
+    StallMeter stalls;
     QTest::qWait(milliseconds);
-    return stall;
+    return stalls.longest();
 }
 
 } // namespace
