@@ -25,7 +25,11 @@ QString CliProgress::describe(const XTask &task)
 void CliProgress::show(const XTask &task)
 {
     if (task.currentStatus() != XTask::StatusDownloading || task.progress() <= 0.0f) return;
-    const QString line = describe(task);
+    showText(describe(task));
+}
+
+void CliProgress::showText(const QString &line)
+{
     if (line == m_lastShown) return;
     if (m_terminal) {
         std::fprintf(m_stream, "\r\033[K%s", qPrintable(line));

@@ -4,6 +4,7 @@
 #include "cli/CliInfoCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSetupCommand.h"
+#include "cli/CliVideoToolCommand.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -28,6 +29,9 @@ const char usage[] =
     "  show ID           one task and its files\n"
     "  remove ID         delete a task's files and remove it from the history\n"
     "  info FILE         codec, size, frame rate and duration of a media file\n"
+    "  trim ID           cut seconds off the head and tail of a task's video\n"
+    "  encode ID         re-encode a task's video to H.264\n"
+    "  thumbnail ID      make a frame of a task's video its thumbnail\n"
     "\n"
     "'zelvo-cli COMMAND --help' explains a command.\n";
 
@@ -52,6 +56,9 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("show"), &CliHistoryCommand::show},
         {QStringLiteral("remove"), &CliHistoryCommand::remove},
         {QStringLiteral("info"), &CliInfoCommand::run},
+        {QStringLiteral("trim"), &CliVideoToolCommand::trim},
+        {QStringLiteral("encode"), &CliVideoToolCommand::encode},
+        {QStringLiteral("thumbnail"), &CliVideoToolCommand::thumbnail},
     };
     return table;
 }

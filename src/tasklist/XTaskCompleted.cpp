@@ -14,6 +14,7 @@
 #include "tasklist/PaintedButton.h"
 #include "tasklist/TaskCellServices.h"
 #include "tasklist/TaskIcons.h"
+#include "videotools/NSEncodeWindownController.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -182,10 +183,8 @@ QMenu *XTaskCompleted::menuForEvent(Qt::KeyboardModifiers modifiers)
     const bool idle = !isBusy();
     menu->addAction(tr("Show In Finder"), this, &XTaskCompleted::showFileAction);
     menu->addAction(tr("Open Web Source"), this, &XTaskCompleted::urlOpen);
-    // The video tools' sheet is not part of the application yet; encodeVideoAction() is where
-    // it opens.
     menu->addAction(tr("Video Encode"), this, &XTaskCompleted::encodeVideoAction)
-        ->setEnabled(false);
+        ->setEnabled(idle);
     const QString folder = workingFolder();
     if (!folder.isEmpty() && !m_task->fileUnderPath(folder))
         menu->addAction(tr("Move Files"), this, &XTaskCompleted::moveLocalFiles)->setEnabled(idle);
@@ -257,7 +256,7 @@ void XTaskCompleted::urlOpen()
 
 void XTaskCompleted::encodeVideoAction()
 {
-    // Opens "NSEncodeWindownController" with the task once the video tools are built.
+    NSEncodeWindownController::openForTask(window(), m_task);
 }
 
 void XTaskCompleted::moveLocalFiles()

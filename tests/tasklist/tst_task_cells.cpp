@@ -1,9 +1,11 @@
 // The task cell and its state views: which view shows for which task, their texts, the
 // downloading view's figures and timer, the thumbnail's frame, the finished task's menu and
 // actions, and that a view given another task keeps nothing of the last one.
+#include "desktop/SheetQueue.h"
 #include "GridTestSupport.h"
 
 #include "desktop/AlertScript.h"
+#include "desktop/SheetQueue.h"
 #include "platform/JobRunner.h"
 #include "store/DownloadRegistry.h"
 #include "store/StoredSettings.h"
@@ -322,7 +324,12 @@ void TestTaskCells::contextMenu()
 
     std::unique_ptr<QMenu> menu(view->menuForEvent(alt ? Qt::AltModifier : Qt::NoModifier));
     QTEST(titlesOf(menu.get()), "titles");
-    QVERIFY(!actionNamed(menu.get(), "Video Encode")->isEnabled());
+
+    actionNamed(menu.get(), "Video Encode")->trigger();
+    QDialog *sheet = SheetQueue::currentSheet(view->window());
+    QVERIFY(sheet);
+    QCOMPARE(sheet->windowTitle(), QStringLiteral("Video Tools"));
+    sheet->reject();
 }
 
 void TestTaskCells::actionsThatTellTheUser_data()
