@@ -183,8 +183,7 @@ QMenu *XTaskCompleted::menuForEvent(Qt::KeyboardModifiers modifiers)
     const bool idle = !isBusy();
     menu->addAction(tr("Show In Finder"), this, &XTaskCompleted::showFileAction);
     menu->addAction(tr("Open Web Source"), this, &XTaskCompleted::urlOpen);
-    menu->addAction(tr("Video Encode"), this, &XTaskCompleted::encodeVideoAction)
-        ->setEnabled(idle);
+    menu->addAction(tr("Video Encode"), this, &XTaskCompleted::encodeVideoAction)->setEnabled(idle);
     const QString folder = workingFolder();
     if (!folder.isEmpty() && !m_task->fileUnderPath(folder))
         menu->addAction(tr("Move Files"), this, &XTaskCompleted::moveLocalFiles)->setEnabled(idle);

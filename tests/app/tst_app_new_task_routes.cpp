@@ -1,9 +1,13 @@
 #include "app/AppDelegate.h"
 #include "app/NSMainWindowController.h"
+#include "desktop/SheetQueue.h"
+#include "support/AccessibilityWalk.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDragEnterEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 
@@ -64,6 +68,43 @@ private slots:
         enter.ignore();
         QApplication::sendEvent(delegate.mainWindow(), &enter);
         QCOMPARE(enter.isAccepted(), accepted);
+    }
+
+    // Each way in reaches the same form, with the URL filled in.
+    void eachRouteOpensTheFormFilledIn_data()
+    {
+        QTest::addColumn<QString>("route");
+        for (const char *route : {"launch", "second launch", "drop", "menu"})
+            QTest::newRow(route) << QString::fromLatin1(route);
+    }
+
+    void eachRouteOpensTheFormFilledIn()
+    {
+        QFETCH(QString, route);
+        const QString url = QStringLiteral("https://example.com/watch/%1").arg(route.size());
+        AppDelegate delegate;
+        QMainWindow *window = delegate.mainWindow();
+        delegate.start(route == "launch" ? QStringList{url} : QStringList{});
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QMimeData data;
+        data.setUrls({QUrl(url)});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (route == "second launch") delegate.applicationShouldHandleReopen({url});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        if (route == "drop") { // Qt delivers a drop to the widget that accepted its entry
+            QApplication::sendEvent(window, &enter);
+            QApplication::sendEvent(window, &drop);
+        }
+        if (route == "menu") QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+
+        QTRY_VERIFY(SheetQueue::currentSheet(window));
+        QDialog *form = SheetQueue::currentSheet(window);
+        QCOMPARE(form->windowTitle(), QStringLiteral("New Task"));
+        auto *field = AccessibilityWalk::findNamed<QLineEdit>(form, QStringLiteral("URL"));
+        QVERIFY(field);
+        QCOMPARE(field->text(), route == "menu" ? QString() : url);
+        form->reject();
     }
 };
 

@@ -1,8 +1,8 @@
 // The task cell and its state views: which view shows for which task, their texts, the
 // downloading view's figures and timer, the thumbnail's frame, the finished task's menu and
 // actions, and that a view given another task keeps nothing of the last one.
-#include "desktop/SheetQueue.h"
 #include "GridTestSupport.h"
+#include "desktop/SheetQueue.h"
 
 #include "desktop/AlertScript.h"
 #include "desktop/SheetQueue.h"
@@ -26,6 +26,7 @@
 #include "tasklist/XTaskProgressing.h"
 
 #include <QAccessible>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
