@@ -23,6 +23,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QProcess>
+#include <QResizeEvent>
 #include <QToolTip>
 
 namespace
@@ -57,12 +58,15 @@ void XTaskCompleted::checkItems()
     connect(m_shareButton, &PaintedButton::clicked, this, &XTaskCompleted::shareAction);
 }
 
-void XTaskCompleted::resizeEvent(QResizeEvent *)
+void XTaskCompleted::resizeEvent(QResizeEvent *event)
 {
     const int W = width(), H = height();
     m_showFileButton->setGeometry(fromBottomLeft(W - 31, 1, 30, 30, H));
     m_deleteButton->setGeometry(fromBottomLeft(W - 31, H - 31, 30, 30, H));
     m_shareButton->setGeometry(fromBottomLeft(W - 31, 32, 30, 30, H));
+    // A picture placed for another size (the view was given its task before its first
+    // layout) is placed again for this one.
+    if (m_task && event->oldSize() != event->size()) loadPicture();
 }
 
 void XTaskCompleted::setTask(const std::shared_ptr<XTask> &task)

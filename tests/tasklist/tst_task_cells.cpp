@@ -94,6 +94,7 @@ private slots:
     void mergeOfTwoGeneratedFiles();
     void viewGivenAnotherTaskKeepsNothingOfTheLast();
     void thumbnailChangeDecodesOnce();
+    void pictureFollowsTheViewsSize();
 };
 
 void TestTaskCells::initTestCase()
@@ -464,6 +465,18 @@ void TestTaskCells::thumbnailChangeDecodesOnce()
     QTest::qWait(200);
     QCOMPARE(m_thumbnails->decodeCount(), decodes + 1);
     QCOMPARE(view->picture().cacheKey(), shown);
+}
+
+// A view given its task before its first layout places the picture again at its own size.
+void TestTaskCells::pictureFollowsTheViewsSize()
+{
+    const auto task = newTask(2, GridTestSupport::jpegOf(Qt::green, 320, 180));
+    auto view = std::make_unique<XTaskCompleted>(*m_services);
+    view->setTask(task);
+    view->resize(200, 100);
+    view->show();
+    QTRY_COMPARE(view->picture().size(), QSize(178, 100));
+    QCOMPARE(view->pictureFrame().height(), 100.0);
 }
 
 QTEST_MAIN(TestTaskCells)
