@@ -55,10 +55,11 @@ void AppDelegate::buildMenus()
     help->addAction(tr("About Zelvo"), this, &AppDelegate::about);
 }
 
-void AppDelegate::start()
+void AppDelegate::start(const QStringList &arguments)
 {
     m_window->show();
     QTimer::singleShot(0, this, &AppDelegate::reportUnopenableHistory);
+    QTimer::singleShot(0, this, [this, arguments] { openWebVideoURL(arguments); });
 }
 
 void AppDelegate::reportUnopenableHistory()
@@ -71,7 +72,16 @@ void AppDelegate::reportUnopenableHistory()
     Alerts::run(alert, m_window.get());
 }
 
-void AppDelegate::newTask() {}
+void AppDelegate::newTask()
+{
+    m_window->newTask(QString());
+}
+
+void AppDelegate::openWebVideoURL(const QStringList &arguments)
+{
+    const QString url = NSMainWindowController::webVideoURLIn(arguments);
+    if (!url.isEmpty()) m_window->newTask(url);
+}
 
 void AppDelegate::settingYtdlp()
 {
@@ -117,6 +127,6 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::applicationShouldHandleReopen(const QStringList &arguments)
 {
-    Q_UNUSED(arguments); // a URL argument opens the new-task form once that exists
     m_window->raiseToFront();
+    openWebVideoURL(arguments);
 }

@@ -4,7 +4,10 @@
 #include "app/ViewController.h"
 #include "app/WindowState.h"
 
+#include "download/WebVideoURL.h"
+
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QTimer>
 #include <QToolBar>
 
@@ -32,6 +35,7 @@ void NSMainWindowController::windowDidLoad()
 {
     connect(m_searchField, &SearchField::searchRequested, this,
             &NSMainWindowController::searchTask);
+    setAcceptDrops(true);
 }
 
 void NSMainWindowController::searchTask(const QString &text)
@@ -57,4 +61,40 @@ void NSMainWindowController::closeEvent(QCloseEvent *event)
 {
     WindowState::save(this);
     QMainWindow::closeEvent(event);
+}
+
+void NSMainWindowController::newTask(const QString &url)
+{
+    Q_UNUSED(url); // the history grid opens the form once it is part of the window
+}
+
+QString NSMainWindowController::webVideoURLIn(const QStringList &texts)
+{
+    for (const QString &text : texts) {
+        const QString trimmed = text.trimmed();
+        if (WebVideoURL::isAvailableWebVideoURL(trimmed)) return trimmed;
+    }
+    return QString();
+}
+
+QString NSMainWindowController::webVideoURLIn(const QMimeData *data)
+{
+    QStringList texts;
+    for (const QUrl &url : data->urls())
+        texts.append(url.toString());
+    if (data->hasText()) texts.append(data->text().split(QLatin1Char('\n')));
+    return webVideoURLIn(texts);
+}
+
+void NSMainWindowController::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!webVideoURLIn(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void NSMainWindowController::dropEvent(QDropEvent *event)
+{
+    const QString url = webVideoURLIn(event->mimeData());
+    if (url.isEmpty()) return;
+    event->acceptProposedAction();
+    newTask(url);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+
+class QMimeData;
 
 class SearchField;
 class ViewController;
@@ -17,14 +20,23 @@ public:
     ViewController *viewController() const { return m_viewController; }
     // Shows the window and brings it to the front, also when it was minimized.
     void raiseToFront();
+    // The one way to the new-task form, from the menu, a URL given at launch and a URL
+    // dropped on the window; a non-empty URL fills the form's URL field.
+    void newTask(const QString &url);
+    // The first web video URL among the texts (surrounding white space dropped), or an empty
+    // string.
+    static QString webVideoURLIn(const QStringList &texts);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void windowDidLoad();
     void searchTask(const QString &text);
+    static QString webVideoURLIn(const QMimeData *data);
 
     SearchField *m_searchField;
     ViewController *m_viewController;

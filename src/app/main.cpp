@@ -11,7 +11,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     ZelvoApplication::configure(app);
     SingleInstance instance;
-    if (!instance.claim(app.arguments().mid(1))) return 0;
+    const QStringList arguments = app.arguments().mid(1);
+    if (!instance.claim(arguments)) return 0;
     Alerts::installAsAlertHandler();
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
@@ -23,6 +24,6 @@ int main(int argc, char *argv[])
         if (count == 1) QApplication::closeAllWindows();
         QApplication::exit(count == 1 ? 0 : 1);
     });
-    delegate.start();
+    delegate.start(arguments);
     return app.exec();
 }

@@ -60,3 +60,9 @@ QStringList AccessibilityWalk::unnamedControls(QWidget *window)
     walk(QAccessible::queryAccessibleInterface(window), unnamed, 0);
     return unnamed;
 }
+
+QString AccessibilityWalk::nameOf(QObject *object)
+{
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(object);
+    return node ? node->text(QAccessible::Name) : QString();
+}

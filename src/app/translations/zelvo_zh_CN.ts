@@ -77,6 +77,25 @@ zelvo-cli setup FOLDER</translation>
     </message>
 </context>
 <context>
+    <name>NSCreateTaskView</name>
+    <message>
+        <source>Try the best video and audio</source>
+        <translation>尝试最佳视频和音频</translation>
+    </message>
+    <message>
+        <source>MP4 only</source>
+        <translation>仅限 MP4</translation>
+    </message>
+    <message>
+        <source>Cookies from</source>
+        <translation>Cookie 来源</translation>
+    </message>
+    <message>
+        <source>The task could not be stored.</source>
+        <translation>无法保存任务。</translation>
+    </message>
+</context>
+<context>
     <name>NSMainWindowController</name>
     <message>
         <location filename="../NSMainWindowController.cpp" line="15"/>
