@@ -3,6 +3,7 @@
 #include "app/SearchField.h"
 #include "app/ViewController.h"
 #include "app/WindowState.h"
+#include "app/ZelvoApplication.h"
 #include "desktop/AlertScript.h"
 #include "store/StoredSettings.h"
 #include "store/XCoreDataManagement.h"
@@ -11,11 +12,12 @@
 #include "support/FakeExecutable.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -68,8 +70,8 @@ private slots:
     {
         QTest::addColumn<bool>("withYtdlp");
         QTest::addColumn<bool>("settingsOpen");
-        QTest::newRow("yt-dlp in the working folder") << true << false;
-        QTest::newRow("no yt-dlp") << false << true;
+        addRow("yt-dlp in the working folder", true, false);
+        addRow("no yt-dlp", false, true);
     }
 
     // The settings open half a second after start-up, only when the system is not set up.
@@ -140,12 +142,9 @@ private slots:
     {
         QTest::addColumn<QString>("file"); // empty: the panel is cancelled
         QTest::addColumn<QString>("shown");
-        QTest::newRow("cancelled") << ""
-                                   << "";
-        QTest::newRow("unreadable") << "notes.txt"
-                                    << "ffprobe error.";
-        QTest::newRow("clip") << "clip.mp4"
-                              << "320";
+        addRow("cancelled", "", "");
+        addRow("unreadable", "notes.txt", "ffprobe error.");
+        addRow("clip", "clip.mp4", "320");
     }
 
     void mediaInformation()
@@ -223,6 +222,18 @@ private slots:
         QCOMPARE(tasks.size(), 1);
         QCOMPARE(tasks.first()->currentStatus(), 0);
         QFile::remove(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
+    }
+
+    // Last, as it changes the texts: our menus and Qt's own buttons follow the locale;
+    // untranslated texts stay as written.
+    void chineseLocale()
+    {
+        ZelvoApplication::installTranslations(QLocale(QStringLiteral("zh_CN")));
+        QCOMPARE(QCoreApplication::translate("AppDelegate", "Quit"), QStringLiteral("退出"));
+        QCOMPARE(QCoreApplication::translate("SearchField", "Search"), QStringLiteral("搜索"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        QCOMPARE(QCoreApplication::translate("AppDelegate", "ffprobe error."),
+                 QStringLiteral("ffprobe error."));
     }
 };
 

@@ -3,7 +3,7 @@
 #include "support/FakeExecutable.h"
 #include "support/LogCapture.h"
 #include "support/MediaServer.h"
-#include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,8 +15,8 @@
 namespace
 {
 
-// A user-owned yt-dlp whose -U exits with status code, rewriting itself to newVersion when
-// that is given.
+// A user-owned yt-dlp whose -U exits with status code, rewriting itself to newVersion when that is
+// given.
 QString fakeYtdlp(const QString &version, int code, const QString &newVersion = {})
 {
     QString body = QStringLiteral("if [ \"$1\" = --version ]; then echo %1; exit 0; fi\n"
@@ -25,8 +25,15 @@ QString fakeYtdlp(const QString &version, int code, const QString &newVersion = 
     if (!newVersion.isEmpty())
         body += QStringLiteral("  sed -i 's/%1/%2/' \"$0\"\n").arg(version, newVersion);
     if (code != 0) body += QStringLiteral("  echo 'ERROR: Unable to obtain version info'\n");
-    body += QStringLiteral("  exit %1\nfi\nexit 9\n").arg(code);
-    return body;
+    return body + QStringLiteral("  exit %1\nfi\nexit 9\n").arg(code);
+}
+
+QString versionOf(const QString &path)
+{
+    QProcess process;
+    process.start(path, {"--version"});
+    process.waitForFinished();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
 } // namespace
@@ -35,7 +42,6 @@ class TestYtdlpCheck : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_root;
     int m_folders = 0;
 
@@ -52,179 +58,126 @@ private:
         if (version) *version = checker.version();
         return code;
     }
-    static QString run(const QString &path)
-    {
-        QProcess process;
-        process.start(path, {"--version"});
-        process.waitForFinished();
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
 
 private slots:
-    void updateScriptOutcomes_data();
-    void updateScriptOutcomes();
-    void missingOrDanglingYtdlp();
-    void systemYtdlpIsNotSelfUpdated();
-    void outputParse_data();
-    void outputParse();
-    void checkerServesOneOperation();
-    void installDownloadsFromTheServer();
-    void installFallsBackToTheSystemYtdlp();
-    void installKeepsAWorkingYtdlpWhenTheDownloadFails();
-};
-
-void TestYtdlpCheck::updateScriptOutcomes_data()
-{
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<qint64>("code");
-    QTest::addColumn<QString>("version");
-
-    QTest::newRow("current") << fakeYtdlp("2024.01.01", 0) << qint64(2) << "2024.01.01";
-    QTest::newRow("updated") << fakeYtdlp("2024.01.01", 0, "2024.02.02") << qint64(2)
-                             << "2024.02.02";
-    QTest::newRow("update failed (offline)") << fakeYtdlp("2024.01.01", 100) << qint64(-1) << "";
-    QTest::newRow("does not run") << "exit 1\n" << qint64(-1) << "";
-}
-
-void TestYtdlpCheck::updateScriptOutcomes()
-{
-    QFETCH(QString, body);
-    QFETCH(qint64, code);
-    QFETCH(QString, version);
-    const QString folder = newFolder();
-    FakeExecutable::write(folder + "/yt-dlp", body);
-    LogCapture log;
-    QString found;
-    QCOMPARE(check(folder, &found), code);
-    QCOMPARE(found, version);
-    if (code == -1) QVERIFY(log.containsPart("ErrorLog:"));
-}
-
-void TestYtdlpCheck::missingOrDanglingYtdlp()
-{
-    const QString folder = newFolder();
-    QString error;
-    QCOMPARE(check(folder, nullptr, &error), qint64(1));
-    QCOMPARE(error, QStringLiteral("No such file or directory"));
-    QVERIFY(QFile::link(m_root.filePath("nowhere"), folder + "/yt-dlp"));
-    error.clear();
-    QCOMPARE(check(folder, nullptr, &error), qint64(1));
-    QCOMPARE(error, QStringLiteral("No such file or directory"));
-}
-
-void TestYtdlpCheck::systemYtdlpIsNotSelfUpdated()
-{
-    // Offline, the system's yt-dlp -U would fail; a code 2 shows it was not run.
-    const QString folder = newFolder();
-    QVERIFY(QFile::link("/usr/bin/yt-dlp", folder + "/yt-dlp"));
-    QString version;
-    QCOMPARE(check(folder, &version), qint64(2));
-    QCOMPARE(version, run("/usr/bin/yt-dlp"));
-}
-
-void TestYtdlpCheck::outputParse_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<qint64>("code");
-    QTest::addColumn<QString>("version");
-
-    QTest::newRow("first prefix wins")
-        << "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'" << qint64(2) << "1";
-    QTest::newRow("text after the space")
-        << "echo 'Updated yt-dlp to 3.0 more text'" << qint64(2) << "3.0";
-    QTest::newRow("no space after the version")
-        << "printf 'yt-dlp is up to date (7'" << qint64(2) << "7";
-    QTest::newRow("neither prefix, no errors") << "echo hello" << qint64(-1) << "";
-}
-
-void TestYtdlpCheck::outputParse()
-{
-    QFETCH(QString, script);
-    QFETCH(qint64, code);
-    QFETCH(QString, version);
-    // A stand-in update script, found through the resource override.
-    QTemporaryDir resources;
-    FakeExecutable::write(resources.filePath("update.sh"), script + "\n");
-    const QByteArray saved = qgetenv("ZELVO_RESOURCE_DIR");
-    qputenv("ZELVO_RESOURCE_DIR", resources.path().toUtf8());
-    LogCapture log;
-    QString found;
-    const qint64 result = check(newFolder(), &found);
-    qputenv("ZELVO_RESOURCE_DIR", saved);
-    QCOMPARE(result, code);
-    QCOMPARE(found, version);
-    if (code == -1) {
-        QVERIFY(log.contains("log:hello\n"));
-        QVERIFY(log.contains("ErrorLog:"));
+    // ytdlp: the body of a fake yt-dlp, or "missing", "dangling" (a link to nothing) or "system" (a
+    // link to the system's, which is never self-updated: offline, its -U would fail). script: a
+    // stand-in update script, or empty for the real one.
+    void check_data()
+    {
+        QTest::addColumn<QString>("ytdlp");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<qint64>("code");
+        QTest::addColumn<QString>("version");
+        const auto row = [](const char *name, const QString &ytdlp, const QString &script,
+                            qint64 code,
+                            const QString &version) { addRow(name, ytdlp, script, code, version); };
+        row("current", fakeYtdlp("2024.01.01", 0), "", 2, "2024.01.01");
+        row("updated", fakeYtdlp("2024.01.01", 0, "2024.02.02"), "", 2, "2024.02.02");
+        row("update failed (offline)", fakeYtdlp("2024.01.01", 100), "", -1, "");
+        row("does not run", "exit 1\n", "", -1, "");
+        row("missing", "missing", "", 1, "");
+        row("dangling link", "dangling", "", 1, "");
+        row("system yt-dlp", "system", "", 2, versionOf("/usr/bin/yt-dlp"));
+        row("first prefix wins", "missing",
+            "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'", 2, "1");
+        row("text after the space", "missing", "echo 'Updated yt-dlp to 3.0 more text'", 2, "3.0");
+        row("no space after the version", "missing", "printf 'yt-dlp is up to date (7'", 2, "7");
+        row("neither prefix, no errors", "missing", "echo hello", -1, "");
     }
-}
 
-void TestYtdlpCheck::checkerServesOneOperation()
-{
-    const QString folder = newFolder();
-    FakeExecutable::write(folder + "/yt-dlp", fakeYtdlp("1.0", 0));
-    YTDLPCheck checker;
-    QCOMPARE(checker.checkYtdlpInURL(QUrl::fromLocalFile(folder)), qint64(2));
-    LogCapture log;
-    QCOMPARE(checker.checkYtdlpInURL(QUrl::fromLocalFile(folder)), qint64(-1));
-    QCOMPARE(checker.version(), QStringLiteral("1.0"));
-}
-
-void TestYtdlpCheck::installDownloadsFromTheServer()
-{
-    QTemporaryDir site;
-    FakeExecutable::write(site.filePath("yt-dlp"), fakeYtdlp("2030.01.01", 0));
-    MediaServer server(site.path());
-    QVERIFY(server.isRunning());
-    qputenv("ZELVO_YTDLP_URL", server.url("yt-dlp").toUtf8());
-    const QString folder = newFolder();
-    LogCapture log;
-    YTDLPCheck().installAtPath(QUrl::fromLocalFile(folder));
-    qunsetenv("ZELVO_YTDLP_URL");
-    const QFileInfo installed(folder + "/yt-dlp");
-    QVERIFY(installed.isFile() && !installed.isSymLink() && installed.isExecutable());
-    QCOMPARE(run(installed.filePath()), QStringLiteral("2030.01.01"));
-    QVERIFY(log.containsPart("Installed yt-dlp 2030.01.01"));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"yt-dlp"});
-    QString version;
-    QCOMPARE(check(folder, &version), qint64(2));
-    QCOMPARE(version, QStringLiteral("2030.01.01"));
-}
-
-void TestYtdlpCheck::installFallsBackToTheSystemYtdlp()
-{
-    QTemporaryDir site;
-    // An error page served as 404, and a page served with 200 that is not a program.
-    QFile page(site.filePath("page.html"));
-    QVERIFY(page.open(QIODevice::WriteOnly));
-    page.write("<html>not a program</html>");
-    page.close();
-    MediaServer server(site.path());
-    for (const QString &path : {QStringLiteral("missing"), QStringLiteral("page.html")}) {
-        qputenv("ZELVO_YTDLP_URL", server.url(path).toUtf8());
+    void check()
+    {
+        QFETCH(QString, ytdlp);
+        QFETCH(QString, script);
+        QFETCH(qint64, code);
         const QString folder = newFolder();
+        if (ytdlp == "dangling" || ytdlp == "system")
+            QVERIFY(QFile::link(ytdlp == "system" ? "/usr/bin/yt-dlp" : m_root.filePath("nowhere"),
+                                folder + "/yt-dlp"));
+        else if (ytdlp != "missing")
+            FakeExecutable::write(folder + "/yt-dlp", ytdlp);
+        // A stand-in update script is found through the resource override.
+        QTemporaryDir resources;
+        const QByteArray saved = qgetenv("ZELVO_RESOURCE_DIR");
+        if (!script.isEmpty()) {
+            FakeExecutable::write(resources.filePath("update.sh"), script + "\n");
+            qputenv("ZELVO_RESOURCE_DIR", resources.path().toUtf8());
+        }
+        LogCapture log;
+        QString version;
+        QString error;
+        const qint64 result = check(folder, &version, &error);
+        qputenv("ZELVO_RESOURCE_DIR", saved);
+        QCOMPARE(result, code);
+        QTEST(version, "version");
+        if (code == 1) QCOMPARE(error, QStringLiteral("No such file or directory"));
+        if (code == -1)
+            QVERIFY(script.isEmpty() ? log.containsPart("ErrorLog:") : log.contains("ErrorLog:"));
+        if (script == "echo hello") QVERIFY(log.contains("log:hello\n"));
+    }
+
+    void checkerServesOneOperation()
+    {
+        const QString folder = newFolder();
+        FakeExecutable::write(folder + "/yt-dlp", fakeYtdlp("1.0", 0));
+        YTDLPCheck checker;
+        QCOMPARE(checker.checkYtdlpInURL(QUrl::fromLocalFile(folder)), qint64(2));
+        LogCapture log;
+        QCOMPARE(checker.checkYtdlpInURL(QUrl::fromLocalFile(folder)), qint64(-1));
+        QCOMPARE(checker.version(), QStringLiteral("1.0"));
+    }
+
+    // served: the path asked of the server ("unreachable": no server), over a folder that holds a
+    // working yt-dlp of version before (or none). installed: the version the folder then holds as a
+    // file of its own, or "system" for a link to the system's yt-dlp.
+    void install_data()
+    {
+        QTest::addColumn<QString>("served");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("installed");
+        addRow("downloaded", "yt-dlp", "", "2030.01.01");
+        addRow("404: the system's", "missing", "", "system");
+        addRow("not a program: the system's", "page.html", "", "system");
+        addRow("a working one is kept", "unreachable", "1.5", "1.5");
+    }
+
+    void install()
+    {
+        QFETCH(QString, served);
+        QFETCH(QString, before);
+        QFETCH(QString, installed);
+        QTemporaryDir site;
+        FakeExecutable::write(site.filePath("yt-dlp"), fakeYtdlp("2030.01.01", 0));
+        QFile page(site.filePath("page.html"));
+        QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<html>not a program</html>") > 0);
+        page.close();
+        MediaServer server(site.path());
+        QVERIFY(server.isRunning());
+        qputenv("ZELVO_YTDLP_URL", served == "unreachable" ? "http://127.0.0.1:1/yt-dlp"
+                                                           : server.url(served).toUtf8());
+        const QString folder = newFolder();
+        if (!before.isEmpty()) FakeExecutable::write(folder + "/yt-dlp", fakeYtdlp(before, 0));
         LogCapture log;
         YTDLPCheck().installAtPath(QUrl::fromLocalFile(folder));
-        const QFileInfo installed(folder + "/yt-dlp");
-        QVERIFY2(installed.isSymLink(), qPrintable(path));
-        QCOMPARE(installed.canonicalFilePath(), QFileInfo("/usr/bin/yt-dlp").canonicalFilePath());
+        qunsetenv("ZELVO_YTDLP_URL");
+        const QFileInfo file(folder + "/yt-dlp");
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  QStringList{"yt-dlp"});
+        if (installed == "system") {
+            QVERIFY(file.isSymLink());
+            QCOMPARE(file.canonicalFilePath(), QFileInfo("/usr/bin/yt-dlp").canonicalFilePath());
+            return;
+        }
+        QVERIFY(file.isFile() && !file.isSymLink() && file.isExecutable());
+        QCOMPARE(versionOf(file.filePath()), installed);
+        if (!before.isEmpty()) return;
+        QVERIFY(log.containsPart("Installed yt-dlp " + installed));
+        QString version;
+        QCOMPARE(check(folder, &version), qint64(2));
+        QCOMPARE(version, installed);
     }
-    qunsetenv("ZELVO_YTDLP_URL");
-}
-
-void TestYtdlpCheck::installKeepsAWorkingYtdlpWhenTheDownloadFails()
-{
-    const QString folder = newFolder();
-    FakeExecutable::write(folder + "/yt-dlp", fakeYtdlp("1.5", 0));
-    qputenv("ZELVO_YTDLP_URL", "http://127.0.0.1:1/yt-dlp");
-    LogCapture log;
-    YTDLPCheck().installAtPath(QUrl::fromLocalFile(folder));
-    qunsetenv("ZELVO_YTDLP_URL");
-    QVERIFY(!QFileInfo(folder + "/yt-dlp").isSymLink());
-    QCOMPARE(run(folder + "/yt-dlp"), QStringLiteral("1.5"));
-}
+};
 
 QTEST_GUILESS_MAIN(TestYtdlpCheck)
 #include "tst_ytdlp_check.moc"

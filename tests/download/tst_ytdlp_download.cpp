@@ -5,6 +5,7 @@
 #include "support/FuzzSeeds.h"
 #include "support/LogCapture.h"
 #include "support/RecordingDelegate.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,7 +17,6 @@ class TestYtdlpDownload : public QObject
 {
     Q_OBJECT
 
-private:
     DownloadFixture m_site;
 
     static bool reached(const RecordingDelegate &delegate, float progress)
@@ -28,117 +28,108 @@ private:
     }
 
 private slots:
-    void initTestCase();
-    void downloads_data();
-    void downloads();
-    void pageDescriptionLandsBesideTheMedia();
-    void stopEndsTheGroupAndTheNextRunResumes();
-};
+    void initTestCase() { QVERIFY(m_site.start()); }
 
-void TestYtdlpDownload::initTestCase()
-{
-    QVERIFY(m_site.start());
-}
-
-void TestYtdlpDownload::downloads_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("folderName");
-    QTest::addColumn<bool>("best");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("reason"); // a part of the one stop reason, or empty for none
-    QTest::addColumn<int>("items");      // playlist position reached: items of items
-
-    // Plain files, pages and playlists are downloaded through the task as well (tst_task_download);
-    // here is what only the runner shows: the pieces a merge leaves, positions, the thread.
-    QTest::newRow("playlist whose first video is missing")
-        << "missing.html"
-        << "missing first" << false << QStringList{"Missing first (2) [missing-2].mp4"}
-        << "unable to download video data: HTTP Error 404: Not Found" << 2;
-    QTest::newRow("DASH merge into a folder with quotes")
-        << "dash/manifest.mpd"
-        << "Clips \"best\" it's" << true << QStringList{"manifest [manifest].mp4"} << "" << 1;
-}
-
-void TestYtdlpDownload::downloads()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, folderName);
-    QFETCH(bool, best);
-    QFETCH(QStringList, files);
-    QFETCH(QString, reason);
-    QFETCH(int, items);
-    const QString folder = m_site.makeWorkingFolder(folderName);
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    task->setTryBestVideo(best);
-    LogCapture log;
-    const QStringList returned = downloadNow(*task, m_site.url(path));
-
-    for (QString &name : files)
-        name = folder + "/" + name;
-    QCOMPARE(returned, files);
-    // Only the finished media remain: merge inputs are gone, nothing is half-written.
-    QCOMPARE(QDir(folder).entryList({"*.mp4", "*.m4a", "*.part"}).size(), files.size());
-    for (const QString &file : files)
-        QVERIFY(QFileInfo(file).size() > 0);
-    if (reason.isEmpty()) {
-        QVERIFY(delegate.reasons().isEmpty());
-        QVERIFY(reached(delegate, 1.0f));
-    } else {
-        QCOMPARE(delegate.reasons().size(), 1);
-        QVERIFY2(delegate.reasons().first().contains(reason),
-                 qPrintable(delegate.reasons().first()));
-    }
-    QCOMPARE(task->numberOfCurrent(), items);
-    QCOMPARE(task->numberOfTotal(), items);
-    QVERIFY(!delegate.calledOnThread(QThread::currentThread()));
-}
-
-void TestYtdlpDownload::pageDescriptionLandsBesideTheMedia()
-{
-    const QString folder = m_site.makeWorkingFolder("described again");
-    auto task = m_site.makeTask(folder, nullptr);
-    QCOMPARE(downloadNow(*task, m_site.url("ld.html")), QStringList{folder + "/LD Clip [ld].mp4"});
-    QFile description(folder + "/LD Clip [ld].description");
-    QVERIFY(description.open(QIODevice::ReadOnly));
-    QCOMPARE(description.readAll(), QByteArray("First line of the description\nsecond line"));
-    FuzzSeeds::recordFile(description.fileName(), QStringLiteral("description"));
-    QCOMPARE(QFileInfo(folder + "/LD Clip [ld].mp4").size(),
-             QFileInfo(m_site.siteFile("a.mp4")).size());
-}
-
-void TestYtdlpDownload::stopEndsTheGroupAndTheNextRunResumes()
-{
-    const QString folder = m_site.makeWorkingFolder("stopped");
-    RecordingDelegate delegate;
-    auto task = m_site.makeTask(folder, &delegate);
-    // About 300 KB a second: the 3 MB file takes ten seconds.
-    const QString slowUrl = m_site.url("slow/300000/large.mp4");
+    void downloads_data()
     {
-        DownloadRun run(*task, slowUrl);
-        QTRY_VERIFY_WITH_TIMEOUT(reached(delegate, 0.02f), 20000);
-        QVERIFY(!processesMentioning(folder).isEmpty());
-        QElapsedTimer stopping;
-        stopping.start();
-        QVERIFY(task->stop().isEmpty());
-        QVERIFY(run.wait(2000));
-        QVERIFY(stopping.elapsed() < 2000);
-        QVERIFY(run.files().isEmpty());
-    }
-    QVERIFY(processesMentioning(folder).isEmpty());
-    QVERIFY(delegate.reasons().isEmpty());
-    const QString part = folder + "/large [large].mp4.part";
-    const qint64 partSize = QFileInfo(part).size();
-    QVERIFY(partSize > 0 && partSize < DownloadFixture::largeFileBytes);
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<bool>("best");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("reason"); // a part of the one stop reason, or empty for none
+        QTest::addColumn<int>("items");      // playlist position reached: items of items
 
-    // The next run of the same task picks the piece up where it stopped.
-    LogCapture log;
-    const QStringList files = downloadNow(*task, m_site.url("large.mp4"));
-    QCOMPARE(files, QStringList{folder + "/large [large].mp4"});
-    QCOMPARE(QFileInfo(files.first()).size(), DownloadFixture::largeFileBytes);
-    QVERIFY(log.containsPart("Resuming download at byte"));
-}
+        // Plain files, pages and playlists are downloaded through the task as well
+        // (tst_task_download); here is what only the runner shows: the pieces a merge leaves,
+        // positions, the thread.
+        addRow("playlist whose first video is missing", "missing.html", "missing first", false,
+               QStringList{"Missing first (2) [missing-2].mp4"},
+               "unable to download video data: HTTP Error 404: Not Found", 2);
+        addRow("DASH merge into a folder with quotes", "dash/manifest.mpd", "Clips \"best\" it's",
+               true, QStringList{"manifest [manifest].mp4"}, "", 1);
+    }
+
+    void downloads()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folderName);
+        QFETCH(bool, best);
+        QFETCH(QStringList, files);
+        QFETCH(QString, reason);
+        QFETCH(int, items);
+        const QString folder = m_site.makeWorkingFolder(folderName);
+        RecordingDelegate delegate;
+        auto task = m_site.makeTask(folder, &delegate);
+        task->setTryBestVideo(best);
+        LogCapture log;
+        const QStringList returned = downloadNow(*task, m_site.url(path));
+
+        for (QString &name : files)
+            name = folder + "/" + name;
+        QCOMPARE(returned, files);
+        // Only the finished media remain: merge inputs are gone, nothing is half-written.
+        QCOMPARE(QDir(folder).entryList({"*.mp4", "*.m4a", "*.part"}).size(), files.size());
+        for (const QString &file : files)
+            QVERIFY(QFileInfo(file).size() > 0);
+        if (reason.isEmpty()) {
+            QVERIFY(delegate.reasons().isEmpty());
+            QVERIFY(reached(delegate, 1.0f));
+        } else {
+            QCOMPARE(delegate.reasons().size(), 1);
+            QVERIFY2(delegate.reasons().first().contains(reason),
+                     qPrintable(delegate.reasons().first()));
+        }
+        QCOMPARE(task->numberOfCurrent(), items);
+        QCOMPARE(task->numberOfTotal(), items);
+        QVERIFY(!delegate.calledOnThread(QThread::currentThread()));
+    }
+
+    void pageDescriptionLandsBesideTheMedia()
+    {
+        const QString folder = m_site.makeWorkingFolder("described again");
+        auto task = m_site.makeTask(folder, nullptr);
+        QCOMPARE(downloadNow(*task, m_site.url("ld.html")),
+                 QStringList{folder + "/LD Clip [ld].mp4"});
+        QFile description(folder + "/LD Clip [ld].description");
+        QVERIFY(description.open(QIODevice::ReadOnly));
+        QCOMPARE(description.readAll(), QByteArray("First line of the description\nsecond line"));
+        FuzzSeeds::recordFile(description.fileName(), QStringLiteral("description"));
+        QCOMPARE(QFileInfo(folder + "/LD Clip [ld].mp4").size(),
+                 QFileInfo(m_site.siteFile("a.mp4")).size());
+    }
+
+    void stopEndsTheGroupAndTheNextRunResumes()
+    {
+        const QString folder = m_site.makeWorkingFolder("stopped");
+        RecordingDelegate delegate;
+        auto task = m_site.makeTask(folder, &delegate);
+        // About 300 KB a second: the 3 MB file takes ten seconds.
+        const QString slowUrl = m_site.url("slow/300000/large.mp4");
+        {
+            DownloadRun run(*task, slowUrl);
+            QTRY_VERIFY_WITH_TIMEOUT(reached(delegate, 0.02f), 20000);
+            QVERIFY(!processesMentioning(folder).isEmpty());
+            QElapsedTimer stopping;
+            stopping.start();
+            QVERIFY(task->stop().isEmpty());
+            QVERIFY(run.wait(2000));
+            QVERIFY(stopping.elapsed() < 2000);
+            QVERIFY(run.files().isEmpty());
+        }
+        QVERIFY(processesMentioning(folder).isEmpty());
+        QVERIFY(delegate.reasons().isEmpty());
+        const QString part = folder + "/large [large].mp4.part";
+        const qint64 partSize = QFileInfo(part).size();
+        QVERIFY(partSize > 0 && partSize < DownloadFixture::largeFileBytes);
+
+        // The next run of the same task picks the piece up where it stopped.
+        LogCapture log;
+        const QStringList files = downloadNow(*task, m_site.url("large.mp4"));
+        QCOMPARE(files, QStringList{folder + "/large [large].mp4"});
+        QCOMPARE(QFileInfo(files.first()).size(), DownloadFixture::largeFileBytes);
+        QVERIFY(log.containsPart("Resuming download at byte"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestYtdlpDownload)
 #include "tst_ytdlp_download.moc"

@@ -1,5 +1,6 @@
 // Replacing a file: on one file system and across two, and every failure keeps the original.
 #include "platform/SafeFileMove.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,12 +55,12 @@ private slots:
     {
         QTest::addColumn<bool>("acrossFileSystems");
         QTest::addColumn<QString>("obstacle");
-        QTest::newRow("one file system") << false << "";
-        QTest::newRow("across file systems") << true << "";
-        QTest::newRow("one file system, folder locked") << false << "locked";
-        QTest::newRow("across file systems, folder locked") << true << "locked";
+        addRow("one file system", false, "");
+        addRow("across file systems", true, "");
+        addRow("one file system, folder locked", false, "locked");
+        addRow("across file systems, folder locked", true, "locked");
         // The copy succeeds and its rename fails: the copy must go, the folder stay.
-        QTest::newRow("across file systems, target a folder") << true << "folder";
+        addRow("across file systems, target a folder", true, "folder");
     }
 
     void replace()

@@ -20,7 +20,6 @@ public:
 
     // Builds the media and starts the server; false when either failed.
     bool start();
-    const MediaServer &server() const { return *m_server; }
     QString url(const QString &path) const { return m_server->url(path); }
     // The served file behind a path.
     QString siteFile(const QString &path) const { return m_site.filePath(path); }

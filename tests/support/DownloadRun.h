@@ -17,7 +17,6 @@ public:
     DownloadRun(const DownloadRun &) = delete;
     DownloadRun &operator=(const DownloadRun &) = delete;
 
-    bool isFinished() const { return m_finished.load(); }
     // Waits up to timeoutMs for the run to end; true when it did.
     bool wait(int timeoutMs);
     QStringList files() const;

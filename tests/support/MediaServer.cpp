@@ -1,13 +1,11 @@
 #include "support/MediaServer.h"
 
-#include "support/TestEnvironment.h"
-
 #include <QUrl>
 
 MediaServer::MediaServer(const QString &root)
 {
     m_process.setProgram(QStringLiteral("python3"));
-    m_process.setArguments({TestEnvironment::supportFile(QStringLiteral("media_server.py")), root});
+    m_process.setArguments({QStringLiteral(ZELVO_TEST_SUPPORT_DIR "/media_server.py"), root});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QIODevice::ReadOnly);
     if (!m_process.waitForStarted(10000)) return;

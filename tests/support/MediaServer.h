@@ -4,8 +4,8 @@
 #include <QString>
 
 // The local HTTP server of the tests (media_server.py): serves one folder on 127.0.0.1 with
-// Range requests, "/slow/RATE/..." for a rate-limited copy of any file and "/alias/ID/..."
-// for one file under many URLs. Ends with the object.
+// Range requests and "/slow/RATE/..." for a rate-limited copy of any file. Ends with the
+// object.
 class MediaServer
 {
 public:
@@ -15,7 +15,6 @@ public:
     MediaServer &operator=(const MediaServer &) = delete;
 
     bool isRunning() const { return m_port > 0; }
-    quint16 port() const { return m_port; }
     // "http://127.0.0.1:PORT/" + path, the path percent-encoded as a browser would.
     QString url(const QString &path) const;
 

@@ -15,11 +15,6 @@ QString TestEnvironment::isolateHome()
     return path;
 }
 
-QString TestEnvironment::supportFile(const QString &name)
-{
-    return QStringLiteral(ZELVO_TEST_SUPPORT_DIR) + QLatin1Char('/') + name;
-}
-
 QString TestEnvironment::resourceFile(const QString &name)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

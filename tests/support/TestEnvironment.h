@@ -8,8 +8,6 @@ class TestEnvironment
 {
 public:
     static QString isolateHome();
-    // A file of tests/support, such as the media server script.
-    static QString supportFile(const QString &name);
     // The build's resource folder (scripts), as the binaries find it.
     static QString resourceFile(const QString &name);
 };

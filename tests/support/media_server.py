@@ -4,7 +4,6 @@
 Paths:
   /FILE                    the file, whole or by Range (206)
   /slow/RATE/FILE          the same, sent at about RATE bytes per second
-  /alias/ANYTHING/FILE     the same FILE under many distinct URLs
 Any missing file answers 404. The chosen port is printed on the first line of
 standard output, so a test can start this on port 0 and read it back.
 """
@@ -35,9 +34,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         m = re.match(r"^/slow/(\d+)(/.*)$", path)
         if m:
             rate, path = int(m.group(1)), m.group(2)
-        m = re.match(r"^/alias/[^/]+(/.*)$", path)
-        if m:
-            path = m.group(1)
         full = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
         if not full.startswith(ROOT + os.sep) or not os.path.isfile(full):
             return None, 0

@@ -1,29 +1,84 @@
+// The desktop seams: alerts and panels, the browser, the file manager, sharing, sheets.
+#include "desktop/AlertScript.h"
+#include "desktop/Alerts.h"
 #include "desktop/DesktopServices.h"
 #include "desktop/FileReveal.h"
 #include "desktop/ShareMenu.h"
 #include "desktop/SheetQueue.h"
+#include "media/NSTavoTools.h"
 #include "support/AccessibilityWalk.h"
 #include "support/FakeExecutable.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <functional>
+#include <thread>
+
+namespace
+{
+
+// The button layout of GNOME and XFCE, where Qt puts accept buttons in reverse order.
+class GnomeButtonLayout : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *answer) const override
+    {
+        if (hint == SH_DialogButtonLayout) return QDialogButtonBox::GnomeLayout;
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+// Acts on the modal window the facade opens, once it shows.
+void whenModalShows(std::function<void(QWidget *)> act)
+{
+    QTimer::singleShot(0, qApp, [act] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        act(QApplication::activeModalWidget());
+    });
+}
+
+QPushButton *buttonTitled(QWidget *box, const QString &title)
+{
+    for (QPushButton *button : box->findChildren<QPushButton *>())
+        if (button->text() == title) return button;
+    return nullptr;
+}
+
+Alert twoButtonAlert()
+{
+    Alert alert;
+    alert.messageText = QStringLiteral("Remove <b>this</b>?");
+    alert.informativeText = QStringLiteral("https://example.org/?a=<script>&b=1\nsecond line");
+    alert.buttons = {QStringLiteral("Remove"), QStringLiteral("Keep")};
+    return alert;
+}
+
+} // namespace
 
 // Stands in for the desktop's URL handlers, so no test starts a real browser or file manager.
 class OpenedURLs : public QObject
@@ -46,10 +101,10 @@ public slots:
     void ShowItems(const QStringList &uris, const QString &) { shown = uris; }
 };
 
-class TestDesktopServices : public QObject
+class TestDesktop : public QObject
 {
     Q_OBJECT
-private:
+
     QTemporaryDir m_bin;
     OpenedURLs m_opened;
 
@@ -63,6 +118,7 @@ private slots:
     void initTestCase()
     {
         TestEnvironment::isolateHome();
+        QApplication::setStyle(new GnomeButtonLayout);
         // One argument per line, exactly as received.
         for (const char *program : {"google-chrome-stable", "firefox-esr"})
             FakeExecutable::write(m_bin.filePath(QLatin1String(program)),
@@ -86,21 +142,18 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("opened");
         QTest::addColumn<QString>("program"); // empty: the default browser
-        const QString odd = QStringLiteral("https://example.org/a b;$(touch x)&c=\"d\"");
-        QTest::newRow("Chrome, stable installed")
-            << "Chrome" << odd << true << "google-chrome-stable";
-        QTest::newRow("Firefox, ESR installed") << "Firefox"
-                                                << "http://127.0.0.1:8/v" << true << "firefox-esr";
-        QTest::newRow("Chromium is not Chrome") << "Chromium"
-                                                << "https://example.org/" << true << "";
-        QTest::newRow("None") << "None"
-                              << "https://example.org/" << true << "";
-        QTest::newRow("not web") << "Chrome"
-                                 << "file:///etc/passwd" << false << "";
-        QTest::newRow("script") << "Firefox"
-                                << "javascript:alert(1)" << false << "";
-        QTest::newRow("no host") << "None"
-                                 << "https://" << false << "";
+        const auto row = [](const char *name, const QString &browser, const QString &url,
+                            bool opened, const QString &program = {}) {
+            addRow(name, browser, url, opened, program);
+        };
+        row("Chrome, stable installed", "Chrome", "https://example.org/a b;$(touch x)&c=\"d\"",
+            true, "google-chrome-stable");
+        row("Firefox, ESR installed", "Firefox", "http://127.0.0.1:8/v", true, "firefox-esr");
+        row("Chromium is not Chrome", "Chromium", "https://example.org/", true);
+        row("None", "None", "https://example.org/", true);
+        row("not web", "Chrome", "file:///etc/passwd", false);
+        row("script", "Firefox", "javascript:alert(1)", false);
+        row("no host", "None", "https://", false);
     }
 
     void browserRules()
@@ -236,7 +289,98 @@ private slots:
         iconOnly->setAccessibleName(iconOnly->toolTip());
         QVERIFY(AccessibilityWalk::unnamedControls(&window).isEmpty());
     }
+
+    // The core's one-button alert may be raised on a job thread; it shows on the main one.
+    void coreAlertHopsToTheMainThread()
+    {
+        AlertScript script;
+        Alerts::installAsAlertHandler();
+        std::thread([] { NSTavoTools::alertMessage(QStringLiteral("ffprobe error.")); }).join();
+        QVERIFY(script.alerts().isEmpty());
+        QTRY_COMPARE(script.alerts().size(), 1);
+        QCOMPARE(script.alerts().first().messageText, QStringLiteral("ffprobe error."));
+        QCOMPARE(script.alerts().first().buttons, QStringList{QStringLiteral("OK")});
+        NSTavoTools::setAlertHandler(nullptr);
+    }
+
+    void realBoxAnswersByButtonUnderGnomeLayout_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("response");
+        addRow("Return", "Return", 1000);
+        addRow("Esc", "Escape", 1001);
+        addRow("click first", "Remove", 1000);
+        addRow("click second", "Keep", 1001);
+    }
+
+    void realBoxAnswersByButtonUnderGnomeLayout()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, response);
+        QString shownInformative;
+        QStringList unnamed;
+        bool reversed = false;
+        whenModalShows([&](QWidget *box) {
+            auto *informative =
+                box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            QTextDocument rendered;
+            rendered.setHtml(informative ? informative->text() : QString());
+            shownInformative = rendered.toPlainText();
+            QPushButton *remove = buttonTitled(box, QStringLiteral("Remove"));
+            QPushButton *keep = buttonTitled(box, QStringLiteral("Keep"));
+            reversed = remove->mapToGlobal(QPoint()).x() > keep->mapToGlobal(QPoint()).x();
+            unnamed = AccessibilityWalk::unnamedControls(box);
+            if (action == QLatin1String("Return"))
+                QTest::keyClick(box, Qt::Key_Return);
+            else if (action == QLatin1String("Escape"))
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                QTest::mouseClick(buttonTitled(box, action), Qt::LeftButton);
+        });
+        QCOMPARE(Alerts::run(twoButtonAlert()).response, response);
+        QVERIFY2(reversed, "the GNOME layout should show the buttons in reverse");
+        QCOMPARE(shownInformative, twoButtonAlert().informativeText);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    }
+
+    void questionReturnsTheField()
+    {
+        Alert alert;
+        alert.messageText = QStringLiteral("Note");
+        alert.buttons = {QStringLiteral("Save"), QStringLiteral("Cancel")};
+        alert.hasTextField = true;
+        alert.fieldText = QStringLiteral("old");
+        whenModalShows([](QWidget *dialog) {
+            auto *field = dialog->findChild<QLineEdit *>();
+            field->selectAll();
+            QTest::keyClicks(field, QStringLiteral("a <new> note"));
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        AlertAnswer answer = Alerts::run(alert);
+        QCOMPARE(answer.response, 1000);
+        QCOMPARE(answer.fieldText, QStringLiteral("a <new> note"));
+
+        whenModalShows([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+        QCOMPARE(Alerts::run(alert).response, 1001);
+    }
+
+    void folderPanelChoosesFoldersOnly()
+    {
+        QTemporaryDir folder;
+        QFileDialog::FileMode mode = QFileDialog::AnyFile;
+        whenModalShows([&](QWidget *panel) {
+            auto *dialog = qobject_cast<QFileDialog *>(panel);
+            QVERIFY(dialog);
+            mode = dialog->fileMode();
+            dialog->setDirectory(folder.path());
+            dialog->selectFile(folder.path());
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const QString chosen = Alerts::chooseFolder(QStringLiteral("Select path for work."));
+        QCOMPARE(mode, QFileDialog::Directory);
+        QCOMPARE(QDir(chosen).canonicalPath(), QDir(folder.path()).canonicalPath());
+    }
 };
 
-QTEST_MAIN(TestDesktopServices)
-#include "tst_desktop_services.moc"
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
