@@ -6,18 +6,25 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <QThreadPool>
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <type_traits>
+#include <vector>
 
-// Runs work off the main thread on a pool of its own and hands each result to a function on
+// Runs work off the main thread on threads of its own and hands each result to a function on
 // the thread that owns the runner (the main thread), so a widget never waits on a tool. For
 // previews, the latest request of a kind wins: an older request of that kind that has not
 // started never runs, and a result of an older one is never delivered. The outside tools a job
 // runs are killed when the runner goes, so quit never waits on a hung ffmpeg.
+//
+// Jobs and results change threads only through the runner's own mutex (standard threads, a
+// standard mutex), so that ThreadSanitizer sees every hand-off; a thread pool or event queue
+// inside Qt would hide them.
 class JobRunner : public QObject
 {
     Q_OBJECT
@@ -41,9 +48,23 @@ public:
     // Waits for the jobs started or queued (at quit); false when the time ran out.
     bool waitForDone(int milliseconds = -1);
 
+signals:
+    // From a worker: a result waits in m_results.
+    void resultReady(QPrivateSignal);
+
 private:
     using Delivery = std::function<void()>;
     using Job = std::function<Delivery()>;
+    struct Request {
+        QString kind; // null: never superseded
+        quint64 ticket = 0;
+        Job job;
+    };
+    struct Result {
+        QString kind;
+        quint64 ticket = 0;
+        Delivery deliver;
+    };
 
     template <typename Work, typename Done> static Job wrap(Work work, Done done)
     {
@@ -59,10 +80,26 @@ private:
     }
 
     void post(const QString &kind, Job job);
+    // A worker thread's loop.
+    void work();
+    // Waits for the next request still the latest of its kind; false when the runner goes.
+    bool takeRequest(Request &request);
+    // Queues a job's result for the owner's thread; false when the runner goes.
+    bool handOver(const Request &request, Delivery deliver);
+    void deliverResults();
+    // With m_mutex held.
     bool isLatest(const QString &kind, quint64 ticket) const;
 
+    const std::size_t m_maximumThreads;
     ToolCancellation m_cancellation;
-    QThreadPool m_pool;
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
+    std::condition_variable m_requested; // a request was queued, or the runner is going
+    std::condition_variable m_idle;      // a job ended
+    std::deque<Request> m_requests;
+    std::deque<Result> m_results;
     QHash<QString, quint64> m_latest; // the ticket of the newest request of each kind
+    std::size_t m_waitingThreads = 0;
+    int m_runningJobs = 0;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
 };

@@ -6,10 +6,14 @@
 #include "store/XCoreDataManagement.h"
 
 #include <chrono>
+#include <utility>
+#include <vector>
 
 DownloadRegistry::DownloadRegistry(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<RunEnd>();
+    connect(this, &DownloadRegistry::runFinished, this, &DownloadRegistry::collectFinishedRuns,
+            Qt::QueuedConnection);
 }
 
 DownloadRegistry::~DownloadRegistry()
@@ -100,10 +104,23 @@ void DownloadRegistry::launch(Run &run)
             run.finished = true;
         }
         m_endCondition.notify_all();
-        QMetaObject::invokeMethod(
-            this, [this, key = task.get(), serial] { runEnded(key, serial); },
-            Qt::QueuedConnection);
+        emit runFinished(QPrivateSignal());
     });
+}
+
+// The end itself crosses threads under m_endMutex (run.finished), so that ThreadSanitizer sees
+// it; the queued signal carries nothing.
+void DownloadRegistry::collectFinishedRuns()
+{
+    std::vector<std::pair<XTask *, quint64>> finished;
+    {
+        std::lock_guard locker(m_endMutex);
+        for (const auto &[key, run] : m_runs) {
+            if (run->finished) finished.emplace_back(key, run->serial);
+        }
+    }
+    for (const auto &[key, serial] : finished)
+        runEnded(key, serial);
 }
 
 void DownloadRegistry::runEnded(XTask *key, quint64 serial)

@@ -57,6 +57,8 @@ public:
 
 signals:
     void downloadEnded(std::shared_ptr<XTask> task, RunEnd end);
+    // From a run's thread: its end is recorded (see collectFinishedRuns).
+    void runFinished(QPrivateSignal);
 
 private:
     struct Run {
@@ -76,6 +78,7 @@ private:
     };
 
     void launch(Run &run);
+    void collectFinishedRuns();
     void runEnded(XTask *key, quint64 serial);
     RunEnd endOf(const std::shared_ptr<XTask> &task, RunOutcome outcome, bool remove) const;
     void refuse(const std::shared_ptr<XTask> &task);

@@ -108,46 +108,57 @@ XCoreDataManagement::~XCoreDataManagement()
 
 bool XCoreDataManagement::open()
 {
-    std::lock_guard locker(m_openMutex);
-    if (m_context) return true;
-    QDir().mkpath(QFileInfo(m_storePath).absolutePath());
-    QString reason;
-    const auto reset = [this](SqliteDatabase &database) { return resetAllProgressTask(database); };
-    std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, reset, &reason);
-    if (!database) return refuse(reason);
-    // Last, once nothing can refuse the file any more: a refused file keeps its journal mode.
-    if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
-    m_context = std::make_shared<ObjectContext>(std::move(database), this);
-    m_openError.clear();
-    watchOtherProcesses();
+    std::shared_ptr<ObjectContext> opened;
+    {
+        std::lock_guard locker(m_openMutex);
+        if (m_context) return true;
+        QDir().mkpath(QFileInfo(m_storePath).absolutePath());
+        QString reason;
+        const auto reset = [this](SqliteDatabase &database) {
+            return resetAllProgressTask(database);
+        };
+        std::unique_ptr<SqliteDatabase> database = StoreSchema::open(m_storePath, reset, &reason);
+        if (!database) return refuse(reason);
+        // Last, once nothing can refuse the file any more: a refused file keeps its journal
+        // mode.
+        if (!StoreSchema::useWriteAheadLog(*database)) return refuse(database->errorMessage());
+        opened = m_context = std::make_shared<ObjectContext>(std::move(database), this);
+        m_openError.clear();
+    }
+    watchOtherProcesses(opened);
     return true;
 }
 
 bool XCoreDataManagement::openReadOnly()
 {
-    std::lock_guard locker(m_openMutex);
-    if (m_context) return true;
-    QString reason;
-    std::unique_ptr<SqliteDatabase> database = StoreSchema::openReadOnly(m_storePath, &reason);
-    if (!database) return refuse(reason);
-    m_context = std::make_shared<ObjectContext>(std::move(database), this);
-    m_readOnly = true;
-    m_openError.clear();
-    watchOtherProcesses();
+    std::shared_ptr<ObjectContext> opened;
+    {
+        std::lock_guard locker(m_openMutex);
+        if (m_context) return true;
+        QString reason;
+        std::unique_ptr<SqliteDatabase> database = StoreSchema::openReadOnly(m_storePath, &reason);
+        if (!database) return refuse(reason);
+        opened = m_context = std::make_shared<ObjectContext>(std::move(database), this);
+        m_readOnly = true;
+        m_openError.clear();
+    }
+    watchOtherProcesses(opened);
     return true;
 }
 
-// Only where an event loop can deliver what is seen.
-void XCoreDataManagement::watchOtherProcesses()
+// Only where an event loop can deliver what is seen. After m_openMutex is released, by the
+// thread that made the context: code under the context's lock takes m_openMutex (context()),
+// so the two are never taken in the other order.
+void XCoreDataManagement::watchOtherProcesses(const std::shared_ptr<ObjectContext> &opened)
 {
     if (!QCoreApplication::instance()) return;
-    if (!m_context->followOtherConnections()) {
+    if (!opened->followOtherConnections()) {
         Log::line(
             zelvoStore(),
             QStringLiteral("%1: changes of other processes are not followed.").arg(m_storePath));
         return;
     }
-    m_watcher = std::make_unique<StoreWatcher>(m_context, *m_events);
+    m_watcher = std::make_unique<StoreWatcher>(opened, *m_events);
 }
 
 bool XCoreDataManagement::refuse(const QString &reason)

@@ -118,7 +118,7 @@ private:
     // Logs why the file was not opened and keeps it for openError(); false.
     bool refuse(const QString &reason);
     // Part of opening: follows the commits of other processes and posts what they change.
-    void watchOtherProcesses();
+    void watchOtherProcesses(const std::shared_ptr<ObjectContext> &opened);
     // Part of opening: status 1 becomes 0 for every task that no running download claims.
     bool resetAllProgressTask(SqliteDatabase &database);
 
@@ -128,5 +128,5 @@ private:
     bool m_readOnly = false;
     QString m_openError;
     const std::unique_ptr<TaskEvents> m_events;
-    std::unique_ptr<StoreWatcher> m_watcher;
+    std::unique_ptr<StoreWatcher> m_watcher; // set once, by the thread that opened
 };

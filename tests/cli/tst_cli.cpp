@@ -387,7 +387,7 @@ private slots:
     {
         const QString folder = setUp("work");
         // Slow enough to be still running when the second has started, even on a busy machine.
-        const QString url = m_site.url("slow/20000/a.mp4");
+        const QString url = m_site.url("slow/10000/a.mp4");
         startDownload({"download", url});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + "/a [a].mp4.part").size() > 0, 20000);
         // Another page URL, the same file name.

@@ -477,8 +477,8 @@ private slots:
         // Two pages whose URLs differ only in a query give yt-dlp one file name. The first is
         // slow enough to be still running when the second has started, even on a busy machine.
         const QString folder = useFolder("one destination");
-        const auto first = newTask(m_site.url("slow/20000/a.mp4"));
-        const auto second = newTask(m_site.url("slow/20000/a.mp4") + "?again");
+        const auto first = newTask(m_site.url("slow/10000/a.mp4"));
+        const auto second = newTask(m_site.url("slow/10000/a.mp4") + "?again");
         QCOMPARE(m_registry.start(first), Start::Started);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + "/a [a].mp4.part").size() > 0, 20000);
         QCOMPARE(m_registry.start(second), Start::Started);

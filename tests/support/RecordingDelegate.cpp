@@ -1,5 +1,18 @@
 #include "support/RecordingDelegate.h"
 
+namespace
+{
+
+// A copy not shared with the list the run's thread appends to: Qt decides whether a list may
+// grow in place with a relaxed read of its sharing count, which orders nothing against the
+// reader's release of its copy after the lock (a report under ThreadSanitizer).
+template <typename T> QList<T> unshared(const QList<T> &list)
+{
+    return QList<T>(list.cbegin(), list.cend());
+}
+
+} // namespace
+
 void RecordingDelegate::downloadStoppedWithReason(const QString &reason)
 {
     std::lock_guard locker(m_mutex);
@@ -17,13 +30,13 @@ void RecordingDelegate::progress(float progress, float size, float speed)
 QStringList RecordingDelegate::reasons() const
 {
     std::lock_guard locker(m_mutex);
-    return m_reasons;
+    return unshared(m_reasons);
 }
 
 QList<RecordingDelegate::Progress> RecordingDelegate::progressReports() const
 {
     std::lock_guard locker(m_mutex);
-    return m_progress;
+    return unshared(m_progress);
 }
 
 bool RecordingDelegate::calledOnThread(const QThread *thread) const
