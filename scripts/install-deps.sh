@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev
   ffmpeg yt-dlp curl python3
   fonts-noto-cjk
-  xdg-utils desktop-file-utils appstream
+  xdg-utils desktop-file-utils appstream dbus-daemon
 )
 
 missing=()

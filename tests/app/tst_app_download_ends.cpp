@@ -6,6 +6,7 @@
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 #include "support/FakeExecutable.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -121,17 +122,11 @@ private slots:
     // by the task's first file or its URL; a pause is not.
     void notificationsOverTheSessionBus()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            QSKIP("dbus-daemon is not installed");
-        QProcess daemon;
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                      QStringLiteral("--print-address")});
-        QVERIFY(daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("app"));
-        QDBusConnection serviceBus = QDBusConnection::connectToBus(address, QStringLiteral("nd"));
-
+        if (!PrivateSessionBus::available()) QSKIP("dbus-daemon is not installed");
+        PrivateSessionBus session;
+        QVERIFY(!session.address().isEmpty());
+        QDBusConnection bus = session.connect(QStringLiteral("app"));
+        QDBusConnection serviceBus = session.connect(QStringLiteral("nd"));
         DownloadRegistry registry;
         QWidget window;
         DownloadNotifier notifier(registry, &window, bus);
@@ -163,10 +158,6 @@ private slots:
         emit registry.downloadEnded(task, {RunOutcome::Completed, QString()});
         QTest::qWait(200);
         QCOMPARE(service.received.size(), 2);
-        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("nd"));
-        daemon.terminate();
-        daemon.waitForFinished();
     }
 };
 

@@ -8,6 +8,7 @@
 #include "media/NSTavoTools.h"
 #include "support/AccessibilityWalk.h"
 #include "support/FakeExecutable.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRows.h"
 
@@ -179,17 +180,11 @@ private slots:
     // Against a real bus: the file manager gets the file URIs; with none, the folder opens.
     void revealOverTheSessionBus()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"), {"/usr/bin", "/bin"})
-                .isEmpty())
-            QSKIP("dbus-daemon is not installed");
-        QProcess daemon;
-        daemon.start(QStringLiteral("/usr/bin/dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                      QStringLiteral("--print-address")});
-        QVERIFY(daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("app"));
-        QDBusConnection managerBus = QDBusConnection::connectToBus(address, QStringLiteral("fm"));
+        if (!PrivateSessionBus::available()) QSKIP("dbus-daemon is not installed");
+        PrivateSessionBus session;
+        QVERIFY(!session.address().isEmpty());
+        QDBusConnection bus = session.connect(QStringLiteral("app"));
+        QDBusConnection managerBus = session.connect(QStringLiteral("fm"));
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("a #1.mp4"));
 
@@ -206,10 +201,6 @@ private slots:
                      QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)});
         QTest::qWait(50);
         QCOMPARE(m_opened.urls.size(), 1);
-        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("fm"));
-        daemon.terminate();
-        daemon.waitForFinished();
     }
 
     void shareMenuOffersMailOnlyWithXdgEmail()
