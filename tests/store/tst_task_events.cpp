@@ -41,7 +41,7 @@ public:
             connect(
                 &taskEvents, signal, this,
                 [this, kind](std::shared_ptr<XTask> task) {
-                    const bool onMain = QThread::currentThread() == qApp->thread();
+                    const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
                     events.append({kind, task, task->currentStatus(), onMain});
                 },
                 Qt::DirectConnection);
