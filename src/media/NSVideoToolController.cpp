@@ -6,6 +6,7 @@
 #include "media/NSffprobe.h"
 #include "media/ThumbnailChooser.h"
 #include "media/VideoFrameSource.h"
+#include "platform/Dispatch.h"
 #include "platform/JobRunner.h"
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
@@ -236,12 +237,9 @@ NSVideoToolController::makePreview(quint64 generation, const std::shared_ptr<XFi
     // The key frame before at once: the exact frame may lie seconds of frames past it.
     const VideoFrameSource::Frame key = m_previews->keys->keyFrameAt(time.seconds());
     if (!key.image.isNull() && key.time.seconds() < time.seconds()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, image = shownSize(key.image)] {
-                showFirstPicture(generation, image);
-            },
-            Qt::QueuedConnection);
+        dispatchMain([self = m_self, generation, image = shownSize(key.image)] {
+            if (self) self->showFirstPicture(generation, image);
+        });
     }
     VideoFrameSource &source = *m_previews->exact;
     const VideoFrameSource::Frame exact = source.frameAt(time.seconds());

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -142,6 +143,8 @@ private:
     QImage m_picture;
     QByteArray m_previewData;
     quint64 m_previewGeneration = 0;
+    // How a job thread reaches this controller on the main thread, if it still lives.
+    const QPointer<NSVideoToolController> m_self{this};
     bool m_trimming = false;
     float m_encodeDuration;
     NSffmpegConvert264 *m_encoder = nullptr;

@@ -358,7 +358,7 @@ private slots:
         QVERIFY(QFile::copy(m_site.siteFile("a.mp4"), missing));
         const auto restore = qScopeGuard([&] { QFile::remove(missing); });
         result = run({"resume", "1"});
-        QCOMPARE(result.status, 0);
+        QVERIFY2(result.status == 0, qPrintable(result.err));
         QVERIFY2(result.out.contains("Missing first (1) [missing-1].mp4") &&
                      result.out.contains("Missing first (2) [missing-2].mp4"),
                  qPrintable(result.out + result.err));
