@@ -37,6 +37,9 @@ signals:
     void thumbnailChanged(std::shared_ptr<XTask> task);
     void taskRemoved(std::shared_ptr<XTask> task);
 
+private slots:
+    void deliver();
+
 private:
     enum Kind : unsigned { Inserted = 1, Changed = 2, ThumbnailChanged = 4, Removed = 8 };
     struct Pending {
@@ -45,7 +48,6 @@ private:
     };
 
     void post(const std::shared_ptr<XTask> &task, unsigned kinds);
-    void deliver();
     void emitFor(const Pending &pending);
 
     std::mutex m_mutex;
