@@ -1,3 +1,4 @@
+#include "AppTestKit.h"
 #include "app/AppDelegate.h"
 #include "app/DownloadNotifier.h"
 #include "app/NSMainWindowController.h"
@@ -7,15 +8,9 @@
 #include "store/XTask.h"
 #include "support/FakeExecutable.h"
 #include "support/PrivateSessionBus.h"
-#include "support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QFile>
-#include <QMenuBar>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,7 +37,6 @@ public slots:
 class TestAppDownloadEnds : public QObject
 {
     Q_OBJECT
-private:
     QTemporaryDir m_workingFolder;
 
     std::shared_ptr<XTask> newTask(const QString &url)
@@ -52,20 +46,10 @@ private:
         return store.save() ? task : nullptr;
     }
 
-    static QAction *quitAction(QMenuBar *bar)
-    {
-        for (QAction *menu : bar->actions())
-            for (QAction *item : menu->menu()->actions())
-                if (item->text() == QStringLiteral("Quit")) return item;
-        return nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
-        const QString home = TestEnvironment::isolateHome();
-        qputenv("XDG_STATE_HOME", (home + QStringLiteral("/.local/state")).toUtf8());
-        qputenv("XDG_RUNTIME_DIR", home.toUtf8());
+        AppTestKit::isolateHome();
         QApplication::setQuitOnLastWindowClosed(false);
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
         QVERIFY(XCoreDataManagement::shared().isOpen());
@@ -95,7 +79,7 @@ private slots:
             QVERIFY(pid.open(QIODevice::ReadOnly));
             const pid_t ytdlp = pid.readAll().trimmed().toInt();
 
-            QAction *quit = quitAction(delegate.mainWindow()->menuBar());
+            QAction *quit = AppTestKit::menuAction(delegate.mainWindow()->menuBar(), "Quit");
             quit->trigger();
             QCOMPARE(script.alerts().size(), 1);
             QCOMPARE(script.alerts().first().messageText,
@@ -115,7 +99,6 @@ private slots:
         QVERIFY(reopened.open());
         for (const auto &stored : reopened.existHistorys())
             if (stored->url() == task->url()) QCOMPARE(stored->currentStatus(), 0);
-        QFile::remove(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
     }
 
     // A completed or failed download is told to the desktop while the window is not active,

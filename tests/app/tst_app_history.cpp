@@ -4,24 +4,19 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 // The store is one per process: this test has a process of its own.
 class TestAppHistory : public QObject
 {
     Q_OBJECT
-private:
-    QString m_home;
-
 private slots:
-    void initTestCase() { m_home = TestEnvironment::isolateHome(); }
-
     // A history file that is not a database is named at start-up, not shown as empty.
     void unopenableHistoryIsReported()
     {
-        QDir(m_home).mkpath(QStringLiteral("Documents"));
-        QFile history(m_home + QStringLiteral("/Documents/XTaskModel.sqlite"));
+        const QString documents = TestEnvironment::isolateHome() + QStringLiteral("/Documents");
+        QDir().mkpath(documents);
+        QFile history(documents + QStringLiteral("/XTaskModel.sqlite"));
         QVERIFY(history.open(QIODevice::WriteOnly));
         history.write(QByteArray(8192, 'x'));
         history.close();

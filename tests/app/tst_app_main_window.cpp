@@ -1,3 +1,4 @@
+#include "AppTestKit.h"
 #include "app/AppDelegate.h"
 #include "app/NSMainWindowController.h"
 #include "app/SearchField.h"
@@ -8,161 +9,135 @@
 #include "desktop/SheetQueue.h"
 #include "store/StoredSettings.h"
 #include "support/AccessibilityWalk.h"
+#include "support/FileContents.h"
 #include "support/MediaFactory.h"
-#include "support/TestEnvironment.h"
 #include "support/TestRows.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QLineEdit>
 #include <QLocale>
-#include <QMenuBar>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-
+// The main window: start-up, search, menu commands, the ways to the new-task form, its size.
 class TestAppMainWindow : public QObject
 {
     Q_OBJECT
-private:
     QString m_home;
     QTemporaryDir m_workingFolder;
 
-    void setUpWorkingFolder(bool withYtdlp)
+    void storeWorkingFolder(bool withYtdlp)
     {
-        QFile::remove(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
-        if (withYtdlp) {
-            QFile ytdlp(m_workingFolder.filePath(QStringLiteral("yt-dlp")));
-            QVERIFY(ytdlp.open(QIODevice::WriteOnly));
-        }
+        const QString ytdlp = m_workingFolder.filePath(QStringLiteral("yt-dlp"));
+        QFile::remove(ytdlp);
+        if (withYtdlp) QVERIFY(QFile(ytdlp).open(QIODevice::WriteOnly));
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
     }
 
-    static bool showActive(QWidget *window)
+    static void sendDragEnter(QWidget *window, QDragEnterEvent &enter)
     {
-        window->show();
-        return QTest::qWaitForWindowActive(window);
-    }
-
-    static QAction *action(QMenuBar *bar, const QString &title)
-    {
-        for (QAction *menu : bar->actions())
-            for (QAction *item : menu->menu()->actions())
-                if (item->text() == title) return item;
-        return nullptr;
+        enter.ignore();
+        QApplication::sendEvent(window, &enter);
     }
 
 private slots:
     void initTestCase()
     {
-        m_home = TestEnvironment::isolateHome();
-        qputenv("XDG_STATE_HOME", (m_home + QStringLiteral("/.local/state")).toUtf8());
-        qputenv("XDG_RUNTIME_DIR", m_home.toUtf8());
+        m_home = AppTestKit::isolateHome();
         QVERIFY(QFile::link(QStringLiteral("/usr/bin/ffprobe"),
                             m_workingFolder.filePath(QStringLiteral("ffprobe"))));
     }
 
-    void startUpCheck_data()
-    {
-        QTest::addColumn<bool>("withYtdlp");
-        QTest::addColumn<bool>("settingsOpen");
-        addRow("yt-dlp in the working folder", true, false);
-        addRow("no yt-dlp", false, true);
-    }
+    void init() { storeWorkingFolder(true); }
 
-    // The settings open half a second after start-up, only when the system is not set up.
-    void startUpCheck()
+    // Not set up (a folder without yt-dlp): the settings open half a second after start-up,
+    // with no welcome, as a folder is stored.
+    void settingsOpenWhenNotSetUp()
     {
-        QFETCH(bool, withYtdlp);
-        QFETCH(bool, settingsOpen);
-        setUpWorkingFolder(withYtdlp);
+        storeWorkingFolder(false);
         AlertScript script;
         AppDelegate delegate;
         QSignalSpy wanted(delegate.mainWindow()->viewController(), &ViewController::settingsWanted);
-        QElapsedTimer clock;
-        clock.start();
         QTest::qWait(ViewController::setupCheckDelayMs - 100);
         QCOMPARE(wanted.count(), 0);
         QTest::qWait(300);
-        QCOMPARE(wanted.count(), settingsOpen ? 1 : 0);
-        QCOMPARE(SheetQueue::currentSheet(delegate.mainWindow()) != nullptr, settingsOpen);
-        QVERIFY(script.alerts().isEmpty()); // a stored folder: no welcome
+        QCOMPARE(wanted.count(), 1);
+        QVERIFY(SheetQueue::currentSheet(delegate.mainWindow()));
+        QVERIFY(script.alerts().isEmpty());
     }
 
-    void windowIsNamedAndReachable()
+    // Set up: no settings; every control named; Ctrl+F finds the search; typing searches after
+    // a pause, Return, clearing and Esc at once; the size is kept apart from the settings.
+    void aSessionInTheWindow()
     {
-        setUpWorkingFolder(true);
-        AppDelegate delegate;
-        NSMainWindowController *window = delegate.mainWindow();
-        QVERIFY(showActive(window));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Zelvo"));
-        const QStringList unnamed = AccessibilityWalk::unnamedControls(window);
-        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        {
+            AppDelegate delegate;
+            NSMainWindowController *window = delegate.mainWindow();
+            QSignalSpy wanted(window->viewController(), &ViewController::settingsWanted);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QCOMPARE(window->windowTitle(), QStringLiteral("Zelvo"));
+            QCOMPARE(AccessibilityWalk::unnamedControls(window), QStringList());
+            SearchField *field = window->searchField();
+            field->clearFocus();
+            QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+            QTRY_VERIFY(field->hasFocus());
 
-        window->searchField()->clearFocus();
-        QVERIFY(!window->searchField()->hasFocus());
-        QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(window->searchField()->hasFocus());
-    }
-
-    // Typing searches after a pause; Return, clearing and Esc search at once.
-    void searchTiming()
-    {
-        setUpWorkingFolder(true);
-        AppDelegate delegate;
-        NSMainWindowController *window = delegate.mainWindow();
-        QVERIFY(showActive(window));
-        QSignalSpy searches(window->viewController(), &ViewController::searchChanged);
-        SearchField *field = window->searchField();
-
-        QTest::keyClicks(field, QStringLiteral("cat"));
-        QTest::qWait(SearchField::typingPauseMs / 2);
-        QTest::keyClicks(field, QStringLiteral("s"));
-        QTest::qWait(SearchField::typingPauseMs / 2);
-        QCOMPARE(searches.count(), 0);
-        QTRY_COMPARE(searches.count(), 1);
-        QCOMPARE(searches.last().first().toString(), QStringLiteral("cats"));
-
-        QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(searches.count(), 2);
-        QCOMPARE(window->viewController()->searchText(), QStringLiteral("cat"));
-
-        QTest::keyClick(field, Qt::Key_Escape);
-        QCOMPARE(searches.count(), 3);
-        QCOMPARE(searches.last().first().toString(), QString());
-        QTest::qWait(SearchField::typingPauseMs + 50);
-        QCOMPARE(searches.count(), 3);
+            QSignalSpy searches(window->viewController(), &ViewController::searchChanged);
+            QTest::keyClicks(field, QStringLiteral("cat"));
+            QTest::qWait(SearchField::typingPauseMs / 2);
+            QTest::keyClicks(field, QStringLiteral("s"));
+            QTest::qWait(SearchField::typingPauseMs / 2);
+            QCOMPARE(searches.count(), 0);
+            QTRY_COMPARE(searches.count(), 1);
+            QCOMPARE(searches.last().first().toString(), QStringLiteral("cats"));
+            QTest::keyClick(field, Qt::Key_Backspace);
+            QTest::keyClick(field, Qt::Key_Return);
+            QCOMPARE(searches.count(), 2);
+            QCOMPARE(window->viewController()->searchText(), QStringLiteral("cat"));
+            QTest::keyClick(field, Qt::Key_Escape);
+            QCOMPARE(searches.count(), 3);
+            QCOMPARE(searches.last().first().toString(), QString());
+            QTest::qWait(SearchField::typingPauseMs + 50);
+            QCOMPARE(searches.count(), 3);
+            QCOMPARE(wanted.count(), 0);
+            window->resize(700, 500);
+            window->close();
+        }
+        AppDelegate reopened;
+        QCOMPARE(reopened.mainWindow()->size(), QSize(700, 500));
+        QVERIFY(QFile::exists(WindowState::stateFile()));
+        QVERIFY(!FileContents::read(m_home + QStringLiteral("/.config/Zelvo/Zelvo.conf"))
+                     .contains("geometry"));
     }
 
     void mediaInformation_data()
     {
         QTest::addColumn<QString>("file"); // empty: the panel is cancelled
         QTest::addColumn<QString>("shown");
-        addRow("cancelled", "", "");
-        addRow("unreadable", "notes.txt", "ffprobe error.");
-        addRow("clip", "clip.mp4", "320");
+        addRow("cancelled", QString(), QString());
+        addRow("unreadable", QStringLiteral("notes.txt"), QStringLiteral("ffprobe error."));
+        addRow("clip", QStringLiteral("clip.mp4"), QStringLiteral("320"));
     }
 
     void mediaInformation()
     {
         QFETCH(QString, file);
         QFETCH(QString, shown);
-        setUpWorkingFolder(true);
         QTemporaryDir folder;
         const QString path = file.isEmpty() ? QString() : folder.filePath(file);
-        if (file == QLatin1String("notes.txt")) {
-            QFile notes(path);
-            QVERIFY(notes.open(QIODevice::WriteOnly));
-            notes.write("not a video\n");
-        } else if (!file.isEmpty()) {
+        if (file == QLatin1String("notes.txt"))
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        else if (!file.isEmpty())
             QVERIFY(MediaFactory::makeClip(path, 1.0));
-        }
         AlertScript script;
         script.queuePanelChoice(path);
         AppDelegate delegate;
-        action(delegate.mainWindow()->menuBar(), QStringLiteral("Media Information…"))->trigger();
+        AppTestKit::menuAction(delegate.mainWindow()->menuBar(), "Media Information…")->trigger();
         QCOMPARE(script.panels().size(), 1);
         QCOMPARE(script.panels().first().kind, AlertScript::PanelKind::File);
         // ffprobe answers on a job thread, never before the menu command has returned.
@@ -176,21 +151,74 @@ private slots:
                      qPrintable(script.alerts().first().messageText));
     }
 
-    void geometryIsRememberedApartFromTheSettings()
+    void webVideoURLInArguments()
     {
-        setUpWorkingFolder(true);
-        {
-            AppDelegate delegate;
-            delegate.mainWindow()->show();
-            delegate.mainWindow()->resize(700, 500);
-            delegate.mainWindow()->close();
+        const QString v = QStringLiteral("https://example.com/v");
+        QCOMPARE(NSMainWindowController::webVideoURLIn(QStringList()), QString());
+        QCOMPARE(NSMainWindowController::webVideoURLIn({"--verbose", v}), v);
+        QCOMPARE(NSMainWindowController::webVideoURLIn({" " + v + " \n"}), v);
+        QCOMPARE(NSMainWindowController::webVideoURLIn({"file:///tmp/clip.mp4"}), QString());
+        QCOMPARE(NSMainWindowController::webVideoURLIn({v, "https://b.example/2"}), v);
+    }
+
+    void dropAcceptsOnlyWebVideoURLs()
+    {
+        struct Drop {
+            QList<QUrl> urls;
+            QString text;
+            bool accepted;
+        };
+        const Drop drops[] = {{{QUrl("https://example.com/v")}, {}, true},
+                              {{QUrl::fromLocalFile("/tmp/clip.mp4")}, {}, false},
+                              {{}, QStringLiteral("see\nhttps://example.com/t\n"), true},
+                              {{}, QStringLiteral("hello"), false}};
+        AppDelegate delegate;
+        delegate.start();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate.mainWindow()));
+        for (const Drop &drop : drops) {
+            QMimeData data;
+            if (!drop.urls.isEmpty()) data.setUrls(drop.urls);
+            if (!drop.text.isEmpty()) data.setText(drop.text);
+            QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            sendDragEnter(delegate.mainWindow(), enter);
+            QCOMPARE(enter.isAccepted(), drop.accepted);
         }
-        AppDelegate reopened;
-        QCOMPARE(reopened.mainWindow()->size(), QSize(700, 500));
-        QVERIFY(QFile::exists(WindowState::stateFile()));
-        QFile settings(m_home + QStringLiteral("/.config/Zelvo/Zelvo.conf"));
-        QVERIFY(settings.open(QIODevice::ReadOnly));
-        QVERIFY(!settings.readAll().contains("geometry"));
+    }
+
+    // Each way in reaches the same form, with the URL filled in.
+    void eachRouteOpensTheFormFilledIn_data()
+    {
+        QTest::addColumn<QString>("route");
+        for (const char *route : {"launch", "second launch", "drop", "menu"})
+            QTest::newRow(route) << QString::fromLatin1(route);
+    }
+
+    void eachRouteOpensTheFormFilledIn()
+    {
+        QFETCH(QString, route);
+        const QString url = QStringLiteral("https://example.com/watch/%1").arg(route.size());
+        AppDelegate delegate;
+        QMainWindow *window = delegate.mainWindow();
+        delegate.start(route == "launch" ? QStringList{url} : QStringList{});
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        if (route == "second launch") delegate.applicationShouldHandleReopen({url});
+        if (route == "drop") { // Qt delivers a drop to the widget that accepted its entry
+            QMimeData data;
+            data.setUrls({QUrl(url)});
+            QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            sendDragEnter(window, enter);
+            QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(window, &drop);
+        }
+        if (route == "menu") QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+
+        QTRY_VERIFY(SheetQueue::currentSheet(window));
+        QDialog *form = SheetQueue::currentSheet(window);
+        QCOMPARE(form->windowTitle(), QStringLiteral("New Task"));
+        auto *field = AccessibilityWalk::findNamed<QLineEdit>(form, QStringLiteral("URL"));
+        QVERIFY(field);
+        QCOMPARE(field->text(), route == "menu" ? QString() : url);
+        form->reject();
     }
 
     // Last, as it changes the texts: our menus and Qt's own buttons follow the locale;

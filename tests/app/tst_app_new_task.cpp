@@ -7,6 +7,7 @@
 #include "store/XTask.h"
 #include "support/AccessibilityWalk.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,12 +29,12 @@ const QString invalidURL = QStringLiteral("视频地址错误");
 const QString knownAlready = QStringLiteral("已经存在");
 const QList<int> created{NSCreateTaskView::NSModalResponseContinue};
 const QList<int> cancelled{NSCreateTaskView::NSModalResponseAbort};
+const QList<int> open;
 } // namespace
 
 class TestAppNewTask : public QObject
 {
     Q_OBJECT
-private:
     QTemporaryDir m_programs;
     QProcess m_firefox;
     std::unique_ptr<NSCreateTaskWindowController> m_sheet;
@@ -45,15 +46,20 @@ private:
     {
         return AccessibilityWalk::findNamed<QLineEdit>(m_sheet.get(), label);
     }
-    QAbstractButton *button(const QString &text) const
+    void click(const QString &button) const
     {
-        return AccessibilityWalk::findNamed<QAbstractButton>(m_sheet.get(), text);
+        QTest::mouseClick(AccessibilityWalk::findNamed<QAbstractButton>(m_sheet.get(), button),
+                          Qt::LeftButton);
     }
-    QList<QCheckBox *> checkBoxes() const { return m_sheet->findChildren<QCheckBox *>(); }
-    void clickAllCheckBoxes() const
+    // Every box, then the browser, the URL and Create.
+    void create(const QString &url, const QString &browser, bool allBoxes = false) const
     {
-        for (QCheckBox *box : checkBoxes()) // on the box: the row's middle may lie past its text
-            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        if (allBoxes) // clicked on the box: the row's middle may lie past its text
+            for (QCheckBox *box : m_sheet->findChildren<QCheckBox *>())
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        click(browser);
+        field("URL")->setText(url);
+        click("Create");
     }
 
     void openSheet()
@@ -64,19 +70,22 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_sheet.get()));
     }
 
-    void create(const QString &url, const QString &browser = QStringLiteral("None"))
-    {
-        field("URL")->setText(url);
-        QTest::mouseClick(button(browser), Qt::LeftButton);
-        QTest::mouseClick(button("Create"), Qt::LeftButton);
-    }
-
     QList<int> endings() const
     {
         QList<int> codes;
         for (const QList<QVariant> &signal : *m_finished)
             codes.append(signal.at(0).toInt());
         return codes;
+    }
+
+    // What a new form starts with: the browser and each box.
+    QStringList reopened()
+    {
+        openSheet();
+        QStringList state{view()->labelForSegment(view()->selectedSegment())};
+        for (QCheckBox *box : m_sheet->findChildren<QCheckBox *>())
+            state.append(box->isChecked() ? "on" : "off");
+        return state;
     }
 
     static bool choiceRemembered()
@@ -123,78 +132,81 @@ private slots:
         QCOMPARE(m_sheet->objectName(), QStringLiteral("NSCreateTaskWindowController"));
         QCOMPARE(m_sheet->windowModality(), Qt::WindowModal);
         QCOMPARE(AccessibilityWalk::unnamedControls(m_sheet.get()), QStringList());
-        QCOMPARE(view()->selectedSegment(), 0);
         QVERIFY(!view()->needShowAccountWarning(-1));
-        for (QCheckBox *box : checkBoxes())
-            QVERIFY(!box->isChecked());
         AlertScript script;
         field("Note")->setText(QStringLiteral("a note"));
         field("URL")->setText(QStringLiteral("https://example.com/first"));
-        QTest::mouseClick(button("Create"), Qt::LeftButton);
+        click("Create");
         QVERIFY(script.alerts().isEmpty());
         QCOMPARE(endings(), created);
         QCOMPARE(view()->browser(), QStringLiteral("None"));
         QCOMPARE(view()->note(), QStringLiteral("a note"));
+        QCOMPARE(reopened(), (QStringList{"None", "off", "off"}));
     }
 
-    void urlTest_data()
+    void submit_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("alert"); // none when accepted
-        QTest::newRow("bare scheme") << "http://"
-                                     << "http://"
-                                     << "";
-        QTest::newRow("five characters") << "http:"
-                                         << "http:"
-                                         << "";
-        QTest::newRow("capital scheme") << "HTTPS://e.com/v"
-                                        << "HTTPS://e.com/v"
-                                        << "";
-        QTest::newRow("spaces around") << " http://x\n"
-                                       << "http://x"
-                                       << "";
-        QTest::newRow("known in another path case") << "https://example.com/known/Clip"
-                                                    << "https://example.com/known/Clip"
-                                                    << "";
-        QTest::newRow("ftp") << "ftp://x"
-                             << "ftp://x" << invalidURL;
-        QTest::newRow("no scheme") << "example.com/v"
-                                   << "example.com/v" << invalidURL;
-        QTest::newRow("space inside") << "http://a b"
-                                      << "http://a b" << invalidURL;
-        QTest::newRow("four characters") << "ab:c"
-                                         << "ab:c" << invalidURL;
-        QTest::newRow("known in another host case")
-            << "https://EXAMPLE.com/Known/Clip"
-            << "https://EXAMPLE.com/Known/Clip" << knownAlready;
+        QTest::addColumn<QString>("way"); // a button, Return or Esc in the URL field, or close
+        QTest::addColumn<QString>("alert");
+        QTest::addColumn<QList<int>>("ended");
+        const auto row = [](const char *name, const char *typed, const char *way,
+                            const QString &alert, const QList<int> &ended) {
+            addRow(name, QString::fromUtf8(typed), QString::fromUtf8(way), alert, ended);
+        };
+        row("bare scheme", "http://", "Create", {}, created);
+        row("five characters", "http:", "Create", {}, created);
+        row("capital scheme", "HTTPS://e.com/v", "Create", {}, created);
+        row("spaces around", " http://x\n", "Create", {}, created);
+        row("known in another path case", "https://example.com/known/Clip", "Create", {}, created);
+        row("ftp", "ftp://x", "Create", invalidURL, open);
+        row("no scheme", "example.com/v", "Create", invalidURL, open);
+        row("space inside", "http://a b", "Create", invalidURL, open);
+        row("four characters", "ab:c", "Create", invalidURL, open);
+        row("known in another host case", "https://EXAMPLE.com/Known/Clip", "Create", knownAlready,
+            open);
+        // Return creates from six characters on and does nothing else: no button answers it.
+        row("Return, 5 characters", "http:", "Return", {}, open);
+        row("Return, 6 characters", "abcdef", "Return", invalidURL, open);
+        row("Return, valid", "https://e.com/r", "Return", {}, created);
+        row("Esc", "https://e.com/r", "Esc", {}, cancelled);
+        row("close button", "https://e.com/r", "close", {}, cancelled);
+        row("Cancel", "https://e.com/r", "Cancel", {}, cancelled);
     }
 
-    // A refused URL leaves the form open with the field cleared, and stores nothing.
-    void urlTest()
+    // A refused URL leaves the form open with the field cleared and stores nothing; only a
+    // created task remembers the choices.
+    void submit()
     {
         QFETCH(QString, typed);
-        QFETCH(QString, url);
+        QFETCH(QString, way);
         QFETCH(QString, alert);
+        QFETCH(QList<int>, ended);
         openSheet();
         AlertScript script;
-        create(typed);
-        if (alert.isEmpty()) {
-            QVERIFY(script.alerts().isEmpty());
-            QCOMPARE(endings(), created);
-            QCOMPARE(view()->url(), url);
-            return;
-        }
-        QCOMPARE(script.alerts().size(), 1);
+        click("Firefox");
+        field("URL")->setFocus(Qt::MouseFocusReason);
+        field("URL")->setText(typed);
+        if (way == QLatin1String("Return") || way == QLatin1String("Esc"))
+            QTest::keyClick(field("URL"), way == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
+        else if (way == QLatin1String("close"))
+            m_sheet->close();
+        else
+            click(way);
+        QCOMPARE(endings(), ended);
+        QCOMPARE(m_sheet->isVisible(), ended.isEmpty());
+        QCOMPARE(view()->selectedSegment(), 1);
+        QCOMPARE(choiceRemembered(), ended == created);
+        if (ended == created) QCOMPARE(view()->url(), typed.trimmed());
+        QCOMPARE(script.alerts().size(), alert.isEmpty() ? 0 : 1);
+        if (alert.isEmpty()) return;
         QCOMPARE(script.alerts()[0].messageText, alert);
         const QString informative = alert == invalidURL
                                         ? QStringLiteral("%1 不是正确的视频网址链接.")
                                         : QStringLiteral("%1 已经下载过了.");
-        QCOMPARE(script.alerts()[0].informativeText, informative.arg(url));
+        QCOMPARE(script.alerts()[0].informativeText, informative.arg(typed));
         QCOMPARE(script.alerts()[0].buttons, QStringList{QStringLiteral("OK")});
-        QVERIFY(endings().isEmpty() && m_sheet->isVisible());
         QVERIFY(field("URL")->text().isEmpty());
-        QVERIFY(!choiceRemembered());
         QCOMPARE(XCoreDataManagement::shared().existHistorys().size(), 1);
     }
 
@@ -204,10 +216,10 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("warned");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("None") << "None" << 1001 << false << true;
-        QTest::newRow("Firefox running") << "Firefox" << 1001 << false << true;
-        QTest::newRow("Chrome not running, Continue") << "Chrome" << 1000 << true << true;
-        QTest::newRow("Chrome not running, Stop") << "Chrome" << 1001 << true << false;
+        addRow("None", QStringLiteral("None"), 1001, false, true);
+        addRow("Firefox running", QStringLiteral("Firefox"), 1001, false, true);
+        addRow("Chrome not running, Continue", QStringLiteral("Chrome"), 1000, true, true);
+        addRow("Chrome not running, Stop", QStringLiteral("Chrome"), 1001, true, false);
     }
 
     void browserWarning()
@@ -229,99 +241,22 @@ private slots:
                                     "account infomation.\n\nDo you want to continue?"));
             QCOMPARE(script.alerts()[0].buttons, (QStringList{"Continue", "Stop"}));
         }
-        QCOMPARE(endings(), accepted ? created : QList<int>());
+        QCOMPARE(endings(), accepted ? created : open);
         QCOMPARE(choiceRemembered(), accepted);
         if (accepted) QCOMPARE(view()->browser(), browser);
         QCOMPARE(field("URL")->text(), QStringLiteral("https://example.com/warning"));
         QCOMPARE(field("Note")->text(), QStringLiteral("a note"));
     }
 
-    // Cancel and refusals leave the remembered choices alone; a success replaces them.
-    void choicesRememberedOnlyAfterSuccess()
-    {
-        const auto chooseAndEnd = [this](const QString &url, const char *end) {
-            openSheet();
-            QTest::mouseClick(button("Firefox"), Qt::LeftButton);
-            clickAllCheckBoxes();
-            field("URL")->setText(url);
-            AlertScript script;
-            QTest::mouseClick(button(end), Qt::LeftButton);
-        };
-        const auto reopened = [this] {
-            openSheet();
-            QStringList state{view()->labelForSegment(view()->selectedSegment())};
-            for (QCheckBox *box : checkBoxes())
-                state.append(box->isChecked() ? "on" : "off");
-            return state;
-        };
-        chooseAndEnd(QStringLiteral("https://example.com/cancelled"), "Cancel");
-        QCOMPARE(reopened(), (QStringList{"None", "off", "off"}));
-        chooseAndEnd(QStringLiteral("ftp://refused"), "Create");
-        QCOMPARE(reopened(), (QStringList{"None", "off", "off"}));
-        chooseAndEnd(QStringLiteral("https://example.com/accepted"), "Create");
-        QVERIFY(view()->tryBestVideo() && view()->mustMP4Format());
-        QCOMPARE(reopened(), (QStringList{"Firefox", "on", "on"}));
-    }
-
-    void keys_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("way");
-        QTest::addColumn<int>("alerts");
-        QTest::addColumn<QList<int>>("ended");
-        QTest::newRow("Return, 5 characters") << "http:"
-                                              << "Return" << 0 << QList<int>();
-        QTest::newRow("Return, 6 characters") << "abcdef"
-                                              << "Return" << 1 << QList<int>();
-        QTest::newRow("Return, valid") << "https://e.com/r"
-                                       << "Return" << 0 << created;
-        QTest::newRow("Esc") << "https://e.com/r"
-                             << "Esc" << 0 << cancelled;
-        QTest::newRow("close button") << "https://e.com/r"
-                                      << "close" << 0 << cancelled;
-        QTest::newRow("Cancel") << "https://e.com/r"
-                                << "Cancel" << 0 << cancelled;
-    }
-
-    // Return in the URL field creates from six characters on and does nothing else: no button
-    // of the dialog answers it too. Esc and the close button cancel as Cancel does.
-    void keys()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, way);
-        QFETCH(int, alerts);
-        QFETCH(QList<int>, ended);
-        openSheet();
-        AlertScript script;
-        QTest::mouseClick(button("Firefox"), Qt::LeftButton);
-        field("URL")->setFocus(Qt::MouseFocusReason);
-        field("URL")->setText(typed);
-        if (way == QLatin1String("Return"))
-            QTest::keyClick(field("URL"), Qt::Key_Return);
-        else if (way == QLatin1String("Esc"))
-            QTest::keyClick(field("URL"), Qt::Key_Escape);
-        else if (way == QLatin1String("close"))
-            m_sheet->close();
-        else
-            QTest::mouseClick(button(way), Qt::LeftButton);
-        QCOMPARE(script.alerts().size(), alerts);
-        QCOMPARE(endings(), ended);
-        QCOMPARE(m_sheet->isVisible(), ended.isEmpty());
-        QCOMPARE(view()->selectedSegment(), 1);
-        QCOMPARE(choiceRemembered(), ended == created);
-    }
-
     void clipboardPrefill_data()
     {
         QTest::addColumn<QString>("copied");
         QTest::addColumn<QString>("prefilled");
-        QTest::newRow("new URL") << "  https://example.com/copied\n"
-                                 << "https://example.com/copied";
-        QTest::newRow("known URL") << knownURL << "";
-        QTest::newRow("not a web URL") << "ftp://example.com/x"
-                                       << "";
-        QTest::newRow("text") << "hello world"
-                              << "";
+        addRow("new URL", QStringLiteral("  https://example.com/copied\n"),
+               QStringLiteral("https://example.com/copied"));
+        addRow("known URL", knownURL, QString());
+        addRow("not a web URL", QStringLiteral("ftp://example.com/x"), QString());
+        addRow("text", QStringLiteral("hello world"), QString());
     }
 
     // A new web URL on the clipboard starts the field, selected, so typing replaces it.
@@ -337,22 +272,25 @@ private slots:
     }
 
     // What another process saves while the form is open is refused at create time, and also
-    // after the form ended, when the check and the insert are one step.
-    void urlAddedBehindTheFormsBack()
+    // after the form ended, when the check and the insert are one step. Cancel and refusals
+    // leave the remembered choices alone; a success replaces them and saves every value.
+    void createdAgainstAnotherWriter()
     {
         XCoreDataManagement other(XCoreDataManagement::shared().storePath());
         QVERIFY(other.open());
         const QString early = QStringLiteral("https://example.com/early");
         const QString late = QStringLiteral("https://example.com/late");
         const QString mine = QStringLiteral("https://example.com/mine");
+        AlertScript script;
         openSheet();
         QVERIFY(other.creatTaskUnlessKnown(early, QString(), QString()).created);
-        AlertScript script;
-        create(early);
+        create(early, QStringLiteral("Firefox"), true);
         QCOMPARE(script.alerts().size(), 1);
         QCOMPARE(script.alerts()[0].messageText, knownAlready);
+        click("Cancel");
+        QCOMPARE(reopened(), (QStringList{"None", "off", "off"}));
 
-        create(late);
+        create(late, QStringLiteral("None"));
         QCOMPARE(endings(), created);
         QVERIFY(other.creatTaskUnlessKnown(late, QString(), QString()).created);
         QVERIFY(!view()->createTaskIn(XCoreDataManagement::shared()));
@@ -360,11 +298,10 @@ private slots:
         QCOMPARE(script.alerts()[1].informativeText, QStringLiteral("%1 已经下载过了.").arg(late));
         QCOMPARE(other.searchURL(late).size(), 1);
 
-        // Unrefused, the task is saved with every value the form collected.
         openSheet();
         field("Note")->setText(QStringLiteral("kept"));
-        clickAllCheckBoxes();
-        create(mine, QStringLiteral("Firefox"));
+        create(mine, QStringLiteral("Firefox"), true);
+        QVERIFY(view()->tryBestVideo() && view()->mustMP4Format());
         QVERIFY(view()->createTaskIn(XCoreDataManagement::shared()));
         QCOMPARE(script.alerts().size(), 2);
         const auto stored = other.searchURL(mine);
@@ -373,6 +310,7 @@ private slots:
         QCOMPARE(stored[0]->note(), QStringLiteral("kept"));
         QCOMPARE(stored[0]->tryBestVideo(), std::optional<bool>(true));
         QCOMPARE(stored[0]->mustMP4Format(), std::optional<bool>(true));
+        QCOMPARE(reopened(), (QStringList{"Firefox", "on", "on"}));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "AppTestKit.h"
 #include "app/AppDelegate.h"
 #include "app/NSMainWindowController.h"
 #include "app/settings/NSModalView.h"
@@ -8,14 +9,13 @@
 #include "store/StoredSettings.h"
 #include "support/AccessibilityWalk.h"
 #include "support/FakeExecutable.h"
+#include "support/FileContents.h"
 #include "support/MediaServer.h"
-#include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -25,13 +25,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using AppTestKit::withText;
+
 namespace
 {
 
-const char *const paneKeys[] = {
-    StoredSettings::KEY_WORKING_URL_DATA, StoredSettings::KEY_AUDO_START_DOWNLOAD,
-    StoredSettings::KEY_VERSION_STRING,   StoredSettings::KEY_UPDATE_CHECK_DATE,
-    StoredSettings::KEY_FFMPEG_URL,       StoredSettings::KEY_FFMPEG_VERSION};
+const QString autoStartText = QStringLiteral("Start downloads when a task is created");
 
 // A yt-dlp that says its version (after a pause) and answers -U with the given status.
 QString fakeYtdlp(const QString &version, double pause = 0, int updateStatus = 0)
@@ -43,63 +42,67 @@ QString fakeYtdlp(const QString &version, double pause = 0, int updateStatus = 0
         .arg(updateStatus);
 }
 
+// A working folder holding a fake yt-dlp, stored as the settings pane stores it.
+void storeWorkingFolder(const QString &folder, const QString &ytdlp = fakeYtdlp("1.0"))
+{
+    FakeExecutable::write(folder + QStringLiteral("/yt-dlp"), ytdlp);
+    StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, folder);
+}
+
+// Fake ffmpeg, ffplay and ffprobe that answer -version after a pause.
+QString fakeSystemTools(const QTemporaryDir &bin, double pause = 0)
+{
+    for (const char *tool : {"ffmpeg", "ffplay", "ffprobe"})
+        FakeExecutable::write(bin.filePath(QLatin1String(tool)),
+                              QStringLiteral("/bin/sleep %1; echo '%2 version 9.9'\n")
+                                  .arg(pause)
+                                  .arg(QLatin1String(tool)));
+    return bin.path();
+}
+
 } // namespace
 
 // The settings sheet against the real scripts and fake tools, answered by the alert script.
 class TestAppSettings : public QObject
 {
     Q_OBJECT
-private:
-    QString m_home;
+    QString m_settingsFile;
     QByteArray m_path;
+    // In this order: the window and its sheet go first, then the jobs end, then the script.
+    std::unique_ptr<AlertScript> m_script;
+    JobRunner m_jobs;
+    std::unique_ptr<QWidget> m_window;
 
-    QString settingsFile() const { return m_home + QStringLiteral("/.config/Zelvo/Zelvo.conf"); }
-
-    static QByteArray contentsOf(const QString &path)
+    AlertScript &script() { return *m_script; }
+    NSSettingsWindowController *newSheet()
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    template <typename Widget> static Widget *control(QWidget *sheet, const QString &text)
-    {
-        for (Widget *widget : sheet->findChildren<Widget *>())
-            if (widget->text() == text) return widget;
-        return nullptr;
-    }
-
-    // A working folder holding a fake yt-dlp, stored as the settings pane stores it.
-    static void storeWorkingFolder(const QString &folder, const QString &ytdlp)
-    {
-        FakeExecutable::write(folder + QStringLiteral("/yt-dlp"), ytdlp);
-        StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, folder);
-    }
-
-    // A folder with fake ffmpeg, ffplay and ffprobe that answer -version after a pause.
-    static QString fakeSystemTools(const QTemporaryDir &bin, double pause = 0)
-    {
-        for (const char *tool : {"ffmpeg", "ffplay", "ffprobe"})
-            FakeExecutable::write(bin.filePath(QLatin1String(tool)),
-                                  QStringLiteral("/bin/sleep %1; echo '%2 version 9.9'\n")
-                                      .arg(pause)
-                                      .arg(QLatin1String(tool)));
-        return bin.path();
+        m_window = std::make_unique<QWidget>();
+        return new NSSettingsWindowController(m_jobs, m_window.get());
     }
 
 private slots:
     void initTestCase()
     {
-        m_home = TestEnvironment::isolateHome();
-        qputenv("XDG_STATE_HOME", (m_home + QStringLiteral("/.local/state")).toUtf8());
-        qputenv("XDG_RUNTIME_DIR", m_home.toUtf8());
+        m_settingsFile = AppTestKit::isolateHome() + QStringLiteral("/.config/Zelvo/Zelvo.conf");
         m_path = qgetenv("PATH");
     }
 
     void init()
     {
-        for (const char *key : paneKeys)
+        for (const char *key :
+             {StoredSettings::KEY_WORKING_URL_DATA, StoredSettings::KEY_AUDO_START_DOWNLOAD,
+              StoredSettings::KEY_VERSION_STRING, StoredSettings::KEY_UPDATE_CHECK_DATE,
+              StoredSettings::KEY_FFMPEG_URL, StoredSettings::KEY_FFMPEG_VERSION})
             StoredSettings::setValue(key, QVariant());
         qputenv("PATH", m_path);
+        m_script = std::make_unique<AlertScript>();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        QVERIFY(m_jobs.waitForDone(20000));
+        m_script.reset();
     }
 
     // First run: the main window, the settings sheet, the welcome, the folder panel, yt-dlp
@@ -112,9 +115,8 @@ private slots:
         QVERIFY(server.isRunning());
         qputenv("ZELVO_YTDLP_URL", server.url(QStringLiteral("yt-dlp")).toUtf8());
         QTemporaryDir folder;
-        AlertScript script;
-        script.queueAnswer(Alert::FirstButtonReturn);
-        script.queuePanelChoice(folder.path());
+        script().queueAnswer(Alert::FirstButtonReturn);
+        script().queuePanelChoice(folder.path());
 
         AppDelegate delegate;
         delegate.start();
@@ -126,48 +128,18 @@ private slots:
                                   QStringLiteral("2030.01.01"), 30000);
         qunsetenv("ZELVO_YTDLP_URL");
 
-        QCOMPARE(script.alerts().size(), 1);
-        QCOMPARE(script.alerts().first().messageText, QStringLiteral("欢迎！"));
-        QCOMPARE(script.panels().size(), 1);
-        QCOMPARE(script.panels().first().kind, AlertScript::PanelKind::Folder);
-        QCOMPARE(script.panels().first().title, QStringLiteral("Select path for work."));
+        QCOMPARE(script().alerts().size(), 1);
+        QCOMPARE(script().alerts().first().messageText, QStringLiteral("欢迎！"));
+        QCOMPARE(script().panels().size(), 1);
+        QCOMPARE(script().panels().first().kind, AlertScript::PanelKind::Folder);
+        QCOMPARE(script().panels().first().title, QStringLiteral("Select path for work."));
         QCOMPARE(NSSettingsView::ytdlpPath(), QUrl::fromLocalFile(folder.path()));
         QVERIFY(QFileInfo(folder.filePath(QStringLiteral("yt-dlp"))).isExecutable());
         QVERIFY(
             StoredSettings::value(StoredSettings::KEY_UPDATE_CHECK_DATE).toDateTime().isValid());
         QTRY_VERIFY(!sheet->settingsView()->isBusy());
-        QVERIFY(control<QLabel>(sheet, QStringLiteral("2030.01.01")));
-        QCOMPARE(control<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled(), true);
-    }
-
-    void welcomeLeavesNothingStored_data()
-    {
-        QTest::addColumn<int>("welcomeAnswer");
-        QTest::addColumn<QString>("panelChoice"); // "file": a file instead of a folder
-        QTest::newRow("取消") << Alert::FirstButtonReturn + 1 << "";
-        QTest::newRow("panel cancelled") << Alert::FirstButtonReturn << "";
-        QTest::newRow("a file chosen") << Alert::FirstButtonReturn << "file";
-    }
-
-    void welcomeLeavesNothingStored()
-    {
-        QFETCH(int, welcomeAnswer);
-        QFETCH(QString, panelChoice);
-        QTemporaryDir folder;
-        const QString file = folder.filePath(QStringLiteral("notes.txt"));
-        FakeExecutable::write(file, QString());
-        AlertScript script;
-        script.queueAnswer(welcomeAnswer);
-        script.queuePanelChoice(panelChoice.isEmpty() ? QString() : file);
-        JobRunner jobs;
-        QWidget window;
-        NSSettingsWindowController sheet(jobs, &window);
-        sheet.show();
-        QTRY_COMPARE(script.alerts().size(), 1);
-        QTest::qWait(NSSettingsView::toolStartDelayMs * 3);
-        QVERIFY(!sheet.settingsView()->isBusy());
-        QVERIFY(StoredSettings::value(StoredSettings::KEY_WORKING_URL_DATA).isNull());
-        QVERIFY(sheet.findChild<QLineEdit *>()->text().isEmpty());
+        QVERIFY(withText<QLabel>(sheet, QStringLiteral("2030.01.01")));
+        QVERIFY(withText<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled());
     }
 
     void openingStates_data()
@@ -175,20 +147,25 @@ private slots:
         QTest::addColumn<bool>("folder");
         QTest::addColumn<bool>("ffmpegKnown");
         QTest::addColumn<bool>("autoStart");
-        QTest::newRow("nothing stored") << false << false << false;
-        QTest::newRow("folder, no ffmpeg") << true << false << false;
-        QTest::newRow("everything stored") << true << true << true;
+        QTest::addColumn<QString>("welcome"); // how the welcome is answered without a folder
+        addRow("nothing stored, 取消", false, false, false, QStringLiteral("取消"));
+        addRow("nothing stored, panel cancelled", false, false, false, QStringLiteral("cancel"));
+        addRow("nothing stored, a file chosen", false, false, false, QStringLiteral("file"));
+        addRow("folder, no ffmpeg", true, false, false, QString());
+        addRow("everything stored", true, true, true, QString());
     }
 
-    // Opening, showing and closing the sheet fill it from the settings and write nothing.
+    // Opening, answering the welcome, showing and closing the sheet fill it from the settings
+    // and write nothing; only a click on the switch writes.
     void openingStates()
     {
         QFETCH(bool, folder);
         QFETCH(bool, ffmpegKnown);
         QFETCH(bool, autoStart);
+        QFETCH(QString, welcome);
         QTemporaryDir working;
         if (folder) {
-            storeWorkingFolder(working.path(), fakeYtdlp("1.0"));
+            storeWorkingFolder(working.path());
             // As another writer may store it: a switch that wrote on filling would change it.
             StoredSettings::setValue(StoredSettings::KEY_AUDO_START_DOWNLOAD,
                                      autoStart ? QStringLiteral("1") : QStringLiteral("0"));
@@ -198,50 +175,45 @@ private slots:
         }
         if (ffmpegKnown)
             StoredSettings::setValue(StoredSettings::KEY_FFMPEG_VERSION, QStringLiteral("9.9"));
-        const QByteArray before = contentsOf(settingsFile());
+        const QString file = FakeExecutable::write(working.filePath("notes.txt"), QString());
+        if (welcome != QStringLiteral("取消")) script().queueAnswer(Alert::FirstButtonReturn);
+        script().queuePanelChoice(welcome == QStringLiteral("file") ? file : QString());
+        const QByteArray before = FileContents::read(m_settingsFile);
 
-        AlertScript script;
-        JobRunner jobs;
-        QWidget window;
-        auto *sheet = new NSSettingsWindowController(jobs, &window);
+        NSSettingsWindowController *sheet = newSheet();
         sheet->show();
-        QTest::qWait(NSSettingsView::welcomeDelayMs + 200);
-        QCOMPARE(script.alerts().size(), folder ? 0 : 1); // the welcome, answered 取消
+        QTest::qWait(NSSettingsView::welcomeDelayMs + NSSettingsView::toolStartDelayMs * 3);
+        QCOMPARE(script().alerts().size(), folder ? 0 : 1);
+        QVERIFY(!sheet->settingsView()->isBusy());
         QCOMPARE(sheet->findChild<QLineEdit *>()->text(), folder ? working.path() : QString());
-        QCOMPARE(control<QCheckBox>(sheet, QStringLiteral("Start downloads when a task is created"))
-                     ->isChecked(),
-                 autoStart);
-        QCOMPARE(control<QPushButton>(sheet, QStringLiteral("Check ffmpeg"))->isEnabled(),
+        QCOMPARE(withText<QCheckBox>(sheet, autoStartText)->isChecked(), autoStart);
+        QCOMPARE(withText<QPushButton>(sheet, QStringLiteral("Check ffmpeg"))->isEnabled(),
                  folder && ffmpegKnown);
-        QCOMPARE(control<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled(),
+        QCOMPARE(withText<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled(),
                  folder && !ffmpegKnown);
-        QCOMPARE(control<QLabel>(sheet, QStringLiteral("1.0")) != nullptr, folder);
-        const QStringList unnamed = AccessibilityWalk::unnamedControls(sheet);
-        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        QCOMPARE(withText<QLabel>(sheet, QStringLiteral("1.0")) != nullptr, folder);
+        QCOMPARE(AccessibilityWalk::unnamedControls(sheet), QStringList());
 
         QSignalSpy finished(sheet, &QDialog::finished);
         QTest::keyClick(sheet, Qt::Key_Escape);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), 1);
-        QCOMPARE(contentsOf(settingsFile()), before);
-        // A click writes, NO explicitly.
+        QCOMPARE(FileContents::read(m_settingsFile), before);
         sheet->show();
-        auto *box =
-            control<QCheckBox>(sheet, QStringLiteral("Start downloads when a task is created"));
+        auto *box = withText<QCheckBox>(sheet, autoStartText);
         QTest::mouseClick(box, Qt::LeftButton);
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(StoredSettings::value(StoredSettings::KEY_AUDO_START_DOWNLOAD).toString(),
                  autoStart ? QStringLiteral("true") : QStringLiteral("false"));
-        delete sheet;
     }
 
     void ffmpegCheck_data()
     {
         QTest::addColumn<QString>("ffmpeg"); // the fake's body; empty: no working folder
         QTest::addColumn<bool>("found");
-        QTest::newRow("no working folder") << "" << false;
-        QTest::newRow("silent ffmpeg") << "exit 0\n" << false;
-        QTest::newRow("answering ffmpeg") << "echo 'ffmpeg version 9.9'\n" << true;
+        addRow("no working folder", QString(), false);
+        addRow("silent ffmpeg", QStringLiteral("exit 0\n"), false);
+        addRow("answering ffmpeg", QStringLiteral("echo 'ffmpeg version 9.9'\n"), true);
     }
 
     // Both keys are stored together or removed together; nothing runs without a folder.
@@ -251,23 +223,20 @@ private slots:
         QFETCH(bool, found);
         QTemporaryDir working;
         if (!ffmpeg.isEmpty()) {
-            storeWorkingFolder(working.path(), fakeYtdlp("1.0"));
+            storeWorkingFolder(working.path());
             FakeExecutable::write(working.filePath(QStringLiteral("ffmpeg")), ffmpeg);
         }
         StoredSettings::setFolder(StoredSettings::KEY_FFMPEG_URL, working.path());
         StoredSettings::setValue(StoredSettings::KEY_FFMPEG_VERSION, QStringLiteral("old"));
-        AlertScript script;
-        JobRunner jobs;
-        QWidget window;
-        NSSettingsWindowController sheet(jobs, &window);
-        auto *check = control<QPushButton>(&sheet, QStringLiteral("Check ffmpeg"));
+        NSSettingsWindowController *sheet = newSheet();
+        auto *check = withText<QPushButton>(sheet, QStringLiteral("Check ffmpeg"));
         if (check->isEnabled())
             QTest::mouseClick(check, Qt::LeftButton);
         else
-            sheet.settingsView()->checkFFMPEG();
+            sheet->settingsView()->checkFFMPEG();
 
-        QCOMPARE(script.alerts().size(), 1);
-        const Alert alert = script.alerts().first();
+        QCOMPARE(script().alerts().size(), 1);
+        const Alert alert = script().alerts().first();
         if (found) {
             QCOMPARE(alert.messageText, working.filePath(QStringLiteral("ffmpeg")));
             QCOMPARE(alert.informativeText.trimmed(), QStringLiteral("ffmpeg version 9.9"));
@@ -279,47 +248,58 @@ private slots:
             QVERIFY(StoredSettings::value(StoredSettings::KEY_FFMPEG_URL).isNull());
             QVERIFY(NSSettingsView::ffmpegVersion().isNull());
         }
-        QCOMPARE(control<QPushButton>(&sheet, QStringLiteral("Install ffmpeg"))->isEnabled(),
+        QCOMPARE(withText<QPushButton>(sheet, QStringLiteral("Install ffmpeg"))->isEnabled(),
                  !ffmpeg.isEmpty() && !found);
         if (ffmpeg.isEmpty()) { // nothing is installed without a folder holding yt-dlp
-            sheet.settingsView()->ffmpegInstall();
-            QCOMPARE(script.alerts().last().messageText, QStringLiteral("Error"));
-            QVERIFY(!sheet.settingsView()->isBusy());
+            sheet->settingsView()->ffmpegInstall();
+            QCOMPARE(script().alerts().last().messageText, QStringLiteral("Error"));
+            QVERIFY(!sheet->settingsView()->isBusy());
         }
     }
 
-    void ffmpegInstallLinksTheSystemTools_data()
+    void ffmpegInstall_data()
     {
-        QTest::addColumn<bool>("onPath");
-        QTest::newRow("ffmpeg on PATH") << true;
-        QTest::newRow("no ffmpeg on PATH") << false;
+        QTest::addColumn<QString>("variant");
+        for (const char *row : {"ffmpeg on PATH", "no ffmpeg on PATH", "the pane goes"})
+            QTest::newRow(row) << QString::fromLatin1(row);
     }
 
-    void ffmpegInstallLinksTheSystemTools()
+    // The system's tools are linked into the working folder, or the command that installs them
+    // is offered. The installation goes on when the pane goes; its end then reaches no one.
+    void ffmpegInstall()
     {
-        QFETCH(bool, onPath);
+        QFETCH(QString, variant);
         QTemporaryDir working;
         QTemporaryDir bin;
-        storeWorkingFolder(working.path(), fakeYtdlp("1.0"));
-        qputenv("PATH", (onPath ? fakeSystemTools(bin) : bin.path()).toUtf8());
+        storeWorkingFolder(working.path());
+        const bool paneGoes = variant == QStringLiteral("the pane goes");
+        const bool onPath = variant != QStringLiteral("no ffmpeg on PATH");
+        qputenv("PATH", (onPath ? fakeSystemTools(bin, paneGoes ? 0.3 : 0) : bin.path()).toUtf8());
         QGuiApplication::clipboard()->clear();
-        AlertScript script;
-        script.queueAnswer(Alert::FirstButtonReturn); // "Copy Command" when offered
-        JobRunner jobs;
-        QWidget window;
-        NSSettingsWindowController sheet(jobs, &window);
-        QTest::mouseClick(control<QPushButton>(&sheet, QStringLiteral("Install ffmpeg")),
+        script().queueAnswer(Alert::FirstButtonReturn); // "Copy Command" when offered
+        NSSettingsWindowController *sheet = newSheet();
+        QTest::mouseClick(withText<QPushButton>(sheet, QStringLiteral("Install ffmpeg")),
                           Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(script.alerts().size(), 1, 10000);
-        const Alert alert = script.alerts().first();
-        QVERIFY(!sheet.settingsView()->isBusy());
+        if (paneGoes) {
+            QTRY_VERIFY(sheet->settingsView()->isBusy());
+            QTest::qWait(NSSettingsView::toolStartDelayMs);
+            m_window.reset();
+            QVERIFY(m_jobs.waitForDone(20000));
+            QTest::qWait(100); // what the job reported, delivered or dropped
+            QVERIFY(script().alerts().isEmpty());
+            QVERIFY(QFileInfo(working.filePath(QStringLiteral("ffprobe"))).isSymLink());
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(script().alerts().size(), 1, 10000);
+        const Alert alert = script().alerts().first();
+        QVERIFY(!sheet->settingsView()->isBusy());
         if (onPath) {
             QCOMPARE(alert.messageText, QStringLiteral("ffmpeg installed."));
             QCOMPARE(alert.informativeText.trimmed(), QStringLiteral("ffmpeg version 9.9"));
             for (const char *tool : {"ffmpeg", "ffplay", "ffprobe"})
                 QCOMPARE(QFileInfo(working.filePath(QLatin1String(tool))).symLinkTarget(),
                          bin.filePath(QLatin1String(tool)));
-            QVERIFY(control<QPushButton>(&sheet, QStringLiteral("Check ffmpeg"))->isEnabled());
+            QVERIFY(withText<QPushButton>(sheet, QStringLiteral("Check ffmpeg"))->isEnabled());
         } else {
             QVERIFY(alert.informativeText.contains(QLatin1String("sudo apt install ffmpeg")));
             QCOMPARE(QGuiApplication::clipboard()->text(),
@@ -328,92 +308,63 @@ private slots:
         }
     }
 
-    // The installation goes on when the sheet goes with the window; its end reaches no one.
-    void ffmpegInstallOutlivesThePane()
-    {
-        QTemporaryDir working;
-        QTemporaryDir bin;
-        storeWorkingFolder(working.path(), fakeYtdlp("1.0"));
-        qputenv("PATH", fakeSystemTools(bin, 0.3).toUtf8());
-        AlertScript script;
-        JobRunner jobs;
-        {
-            QWidget window;
-            auto *sheet = new NSSettingsWindowController(jobs, &window);
-            QTest::mouseClick(control<QPushButton>(sheet, QStringLiteral("Install ffmpeg")),
-                              Qt::LeftButton);
-            QTRY_VERIFY(sheet->settingsView()->isBusy());
-            QTest::qWait(NSSettingsView::toolStartDelayMs);
-        }
-        QVERIFY(jobs.waitForDone(20000));
-        QTest::qWait(100); // what the job reported, delivered or dropped
-        QVERIFY(script.alerts().isEmpty());
-        QVERIFY(QFileInfo(working.filePath(QStringLiteral("ffprobe"))).isSymLink());
-    }
-
     // While yt-dlp updates, the window keeps answering, the overlay takes clicks, Space and
     // Esc, and a failed update leaves one line of status.
     void overlayHoldsThePaneWhileYtdlpUpdates()
     {
         QTemporaryDir working;
         storeWorkingFolder(working.path(), fakeYtdlp("1.0", 0.8, 1));
-        AlertScript script;
-        JobRunner jobs;
-        QWidget window;
-        window.show();
-        NSSettingsWindowController sheet(jobs, &window);
-        SheetQueue::present(&sheet);
-        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
-        QSignalSpy finished(&sheet, &QDialog::finished);
+        NSSettingsWindowController *sheet = newSheet();
+        m_window->show();
+        SheetQueue::present(sheet);
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        QSignalSpy finished(sheet, &QDialog::finished);
         int ticks = 0;
         QTimer heartbeat;
         connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
         heartbeat.start(50);
 
-        QTest::mouseClick(control<QPushButton>(&sheet, QStringLiteral("Update yt-dlp")),
+        QTest::mouseClick(withText<QPushButton>(sheet, QStringLiteral("Update yt-dlp")),
                           Qt::LeftButton);
-        QVERIFY(sheet.settingsView()->isBusy());
-        auto *choose = control<QPushButton>(&sheet, QStringLiteral("Choose…"));
+        QVERIFY(sheet->settingsView()->isBusy());
+        auto *choose = withText<QPushButton>(sheet, QStringLiteral("Choose…"));
         QVERIFY(!choose->isEnabled());
         QTest::mouseClick(choose, Qt::LeftButton);
         QTest::keyClick(choose, Qt::Key_Space);
-        auto *overlay = sheet.findChild<NSModalView *>();
+        auto *overlay = sheet->findChild<NSModalView *>();
         QVERIFY(overlay && overlay->isVisible());
         QTest::mouseClick(overlay, Qt::LeftButton, {},
-                          choose->mapTo(sheet.settingsView(), choose->rect().center()));
-        QTest::keyClick(&sheet, Qt::Key_Escape);
-        sheet.close();
-        QVERIFY(sheet.isVisible());
+                          choose->mapTo(sheet->settingsView(), choose->rect().center()));
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        sheet->close();
+        QVERIFY(sheet->isVisible());
         QCOMPARE(finished.count(), 0);
-        QVERIFY(script.panels().isEmpty());
+        QVERIFY(script().panels().isEmpty());
 
-        QTRY_VERIFY_WITH_TIMEOUT(!sheet.settingsView()->isBusy(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->settingsView()->isBusy(), 15000);
         QVERIFY2(ticks > 10, "the main thread waited on the update");
         QVERIFY(StoredSettings::value(StoredSettings::KEY_VERSION_STRING).isNull());
         QVERIFY(
-            control<QLabel>(&sheet, QStringLiteral("yt-dlp could not be installed or updated.")));
-        QVERIFY(script.alerts().isEmpty());
-        QTest::keyClick(&sheet, Qt::Key_Escape);
+            withText<QLabel>(sheet, QStringLiteral("yt-dlp could not be installed or updated.")));
+        QVERIFY(script().alerts().isEmpty());
+        QTest::keyClick(sheet, Qt::Key_Escape);
         QCOMPARE(finished.count(), 1);
     }
 
-    // The start-up sheet waits for a sheet the user opened before it.
+    // The start-up sheet waits for a sheet the user opened before it; its welcome waits too.
     void startUpSheetWaitsForAnotherSheet()
     {
-        AlertScript script;
         AppDelegate delegate;
         delegate.start();
         auto *form = new QDialog(delegate.mainWindow());
-        form->setWindowTitle(QStringLiteral("Form"));
         SheetQueue::present(form);
         QTest::qWait(NSSettingsView::welcomeDelayMs + 300);
         auto *settings = delegate.mainWindow()->findChild<NSSettingsWindowController *>();
-        QVERIFY(settings);
+        QVERIFY(settings && !settings->isVisible());
         QCOMPARE(SheetQueue::currentSheet(delegate.mainWindow()), form);
-        QVERIFY(!settings->isVisible());
         form->accept();
         QCOMPARE(SheetQueue::currentSheet(delegate.mainWindow()), settings);
-        QTRY_COMPARE(script.alerts().size(), 1); // the welcome, after the sheet showed
+        QTRY_COMPARE(script().alerts().size(), 1);
     }
 };
 
