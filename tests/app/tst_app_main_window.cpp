@@ -151,16 +151,6 @@ private slots:
                      qPrintable(script.alerts().first().messageText));
     }
 
-    void webVideoURLInArguments()
-    {
-        const QString v = QStringLiteral("https://example.com/v");
-        QCOMPARE(NSMainWindowController::webVideoURLIn(QStringList()), QString());
-        QCOMPARE(NSMainWindowController::webVideoURLIn({"--verbose", v}), v);
-        QCOMPARE(NSMainWindowController::webVideoURLIn({" " + v + " \n"}), v);
-        QCOMPARE(NSMainWindowController::webVideoURLIn({"file:///tmp/clip.mp4"}), QString());
-        QCOMPARE(NSMainWindowController::webVideoURLIn({v, "https://b.example/2"}), v);
-    }
-
     void dropAcceptsOnlyWebVideoURLs()
     {
         struct Drop {
@@ -183,9 +173,11 @@ private slots:
             sendDragEnter(delegate.mainWindow(), enter);
             QCOMPARE(enter.isAccepted(), drop.accepted);
         }
+        QVERIFY(!SheetQueue::currentSheet(delegate.mainWindow())); // no URL among no arguments
     }
 
-    // Each way in reaches the same form, with the URL filled in.
+    // Each way in reaches the same form, with the first web video URL of the arguments or the
+    // drop filled in.
     void eachRouteOpensTheFormFilledIn_data()
     {
         QTest::addColumn<QString>("route");
@@ -199,9 +191,11 @@ private slots:
         const QString url = QStringLiteral("https://example.com/watch/%1").arg(route.size());
         AppDelegate delegate;
         QMainWindow *window = delegate.mainWindow();
-        delegate.start(route == "launch" ? QStringList{url} : QStringList{});
+        delegate.start(route == "launch" ? QStringList{"file:///tmp/clip.mp4", "--verbose", url}
+                                         : QStringList{});
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        if (route == "second launch") delegate.applicationShouldHandleReopen({url});
+        if (route == "second launch")
+            delegate.applicationShouldHandleReopen({" " + url + " \n", "https://b.example/2"});
         if (route == "drop") { // Qt delivers a drop to the widget that accepted its entry
             QMimeData data;
             data.setUrls({QUrl(url)});

@@ -27,6 +27,7 @@ namespace
 const QString knownURL = QStringLiteral("https://Example.com/Known/Clip");
 const QString invalidURL = QStringLiteral("视频地址错误");
 const QString knownAlready = QStringLiteral("已经存在");
+const QString warning = QStringLiteral("Warning");
 const QList<int> created{NSCreateTaskView::NSModalResponseContinue};
 const QList<int> cancelled{NSCreateTaskView::NSModalResponseAbort};
 const QList<int> open;
@@ -88,6 +89,14 @@ class TestAppNewTask : public QObject
         return state;
     }
 
+    static QString informativeFor(const QString &alert, const QString &url)
+    {
+        if (alert == invalidURL) return QStringLiteral("%1 不是正确的视频网址链接.").arg(url);
+        if (alert == knownAlready) return QStringLiteral("%1 已经下载过了.").arg(url);
+        return QStringLiteral("Selected browser is NOT running, Zelvo may can NOT get your "
+                              "account infomation.\n\nDo you want to continue?");
+    }
+
     static bool choiceRemembered()
     {
         return !StoredSettings::value(StoredSettings::KEY_LAST_SELECTED_COOKIE_BROWSER).isNull();
@@ -147,44 +156,54 @@ private slots:
     void submit_data()
     {
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("browser");
         QTest::addColumn<QString>("way"); // a button, Return or Esc in the URL field, or close
         QTest::addColumn<QString>("alert");
         QTest::addColumn<QList<int>>("ended");
-        const auto row = [](const char *name, const char *typed, const char *way,
-                            const QString &alert, const QList<int> &ended) {
-            addRow(name, QString::fromUtf8(typed), QString::fromUtf8(way), alert, ended);
+        const auto row = [](const char *name, const char *typed, const char *browser,
+                            const char *way, const QString &alert, const QList<int> &ended) {
+            addRow(name, QString::fromUtf8(typed), QString::fromUtf8(browser),
+                   QString::fromUtf8(way), alert, ended);
         };
-        row("bare scheme", "http://", "Create", {}, created);
-        row("five characters", "http:", "Create", {}, created);
-        row("capital scheme", "HTTPS://e.com/v", "Create", {}, created);
-        row("spaces around", " http://x\n", "Create", {}, created);
-        row("known in another path case", "https://example.com/known/Clip", "Create", {}, created);
-        row("ftp", "ftp://x", "Create", invalidURL, open);
-        row("no scheme", "example.com/v", "Create", invalidURL, open);
-        row("space inside", "http://a b", "Create", invalidURL, open);
-        row("four characters", "ab:c", "Create", invalidURL, open);
-        row("known in another host case", "https://EXAMPLE.com/Known/Clip", "Create", knownAlready,
-            open);
+        row("bare scheme", "http://", "None", "Create", {}, created);
+        row("five characters", "http:", "None", "Create", {}, created);
+        row("capital scheme", "HTTPS://e.com/v", "None", "Create", {}, created);
+        row("spaces around", " http://x\n", "None", "Create", {}, created);
+        row("known in another path case", "https://example.com/known/Clip", "None", "Create", {},
+            created);
+        row("ftp", "ftp://x", "Firefox", "Create", invalidURL, open);
+        row("no scheme", "example.com/v", "Firefox", "Create", invalidURL, open);
+        row("space inside", "http://a b", "Firefox", "Create", invalidURL, open);
+        row("four characters", "ab:c", "Firefox", "Create", invalidURL, open);
+        row("known in another host case", "https://EXAMPLE.com/Known/Clip", "Firefox", "Create",
+            knownAlready, open);
         // Return creates from six characters on and does nothing else: no button answers it.
-        row("Return, 5 characters", "http:", "Return", {}, open);
-        row("Return, 6 characters", "abcdef", "Return", invalidURL, open);
-        row("Return, valid", "https://e.com/r", "Return", {}, created);
-        row("Esc", "https://e.com/r", "Esc", {}, cancelled);
-        row("close button", "https://e.com/r", "close", {}, cancelled);
-        row("Cancel", "https://e.com/r", "Cancel", {}, cancelled);
+        row("Return, 5 characters", "http:", "Firefox", "Return", {}, open);
+        row("Return, 6 characters", "abcdef", "Firefox", "Return", invalidURL, open);
+        row("Return, valid", "https://e.com/r", "Firefox", "Return", {}, created);
+        row("Esc", "https://e.com/r", "Firefox", "Esc", {}, cancelled);
+        row("close button", "https://e.com/r", "Firefox", "close", {}, cancelled);
+        row("Cancel", "https://e.com/r", "Firefox", "Cancel", {}, cancelled);
+        // Firefox runs (the test started one), Chrome does not.
+        row("Chrome not running, Continue", "https://e.com/c", "Chrome", "Continue", warning,
+            created);
+        row("Chrome not running, Stop", "https://e.com/c", "Chrome", "Stop", warning, open);
     }
 
-    // A refused URL leaves the form open with the field cleared and stores nothing; only a
-    // created task remembers the choices.
+    // A refused URL leaves the form open with the field cleared and stores nothing; a browser
+    // not running warns; only a created task remembers the choices.
     void submit()
     {
         QFETCH(QString, typed);
+        QFETCH(QString, browser);
         QFETCH(QString, way);
         QFETCH(QString, alert);
         QFETCH(QList<int>, ended);
         openSheet();
         AlertScript script;
-        click("Firefox");
+        if (way == QLatin1String("Continue")) script.queueAnswer(Alert::FirstButtonReturn);
+        click(browser);
+        field("Note")->setText(QStringLiteral("a note"));
         field("URL")->setFocus(Qt::MouseFocusReason);
         field("URL")->setText(typed);
         if (way == QLatin1String("Return") || way == QLatin1String("Esc"))
@@ -192,60 +211,23 @@ private slots:
         else if (way == QLatin1String("close"))
             m_sheet->close();
         else
-            click(way);
+            click(alert == warning ? QStringLiteral("Create") : way);
         QCOMPARE(endings(), ended);
         QCOMPARE(m_sheet->isVisible(), ended.isEmpty());
-        QCOMPARE(view()->selectedSegment(), 1);
+        QCOMPARE(view()->labelForSegment(view()->selectedSegment()), browser);
         QCOMPARE(choiceRemembered(), ended == created);
         if (ended == created) QCOMPARE(view()->url(), typed.trimmed());
+        if (ended == created) QCOMPARE(view()->browser(), browser);
+        QCOMPARE(field("Note")->text(), QStringLiteral("a note"));
+        const bool refused = !alert.isEmpty() && alert != warning;
+        QCOMPARE(field("URL")->text(), refused ? QString() : typed);
         QCOMPARE(script.alerts().size(), alert.isEmpty() ? 0 : 1);
         if (alert.isEmpty()) return;
         QCOMPARE(script.alerts()[0].messageText, alert);
-        const QString informative = alert == invalidURL
-                                        ? QStringLiteral("%1 不是正确的视频网址链接.")
-                                        : QStringLiteral("%1 已经下载过了.");
-        QCOMPARE(script.alerts()[0].informativeText, informative.arg(typed));
-        QCOMPARE(script.alerts()[0].buttons, QStringList{QStringLiteral("OK")});
-        QVERIFY(field("URL")->text().isEmpty());
+        QCOMPARE(script.alerts()[0].informativeText, informativeFor(alert, typed));
+        QCOMPARE(script.alerts()[0].buttons,
+                 (refused ? QStringList{"OK"} : QStringList{"Continue", "Stop"}));
         QCOMPARE(XCoreDataManagement::shared().existHistorys().size(), 1);
-    }
-
-    void browserWarning_data()
-    {
-        QTest::addColumn<QString>("browser");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("warned");
-        QTest::addColumn<bool>("accepted");
-        addRow("None", QStringLiteral("None"), 1001, false, true);
-        addRow("Firefox running", QStringLiteral("Firefox"), 1001, false, true);
-        addRow("Chrome not running, Continue", QStringLiteral("Chrome"), 1000, true, true);
-        addRow("Chrome not running, Stop", QStringLiteral("Chrome"), 1001, true, false);
-    }
-
-    void browserWarning()
-    {
-        QFETCH(QString, browser);
-        QFETCH(int, answer);
-        QFETCH(bool, warned);
-        QFETCH(bool, accepted);
-        openSheet();
-        AlertScript script;
-        script.queueAnswer(answer);
-        field("Note")->setText(QStringLiteral("a note"));
-        create(QStringLiteral("https://example.com/warning"), browser);
-        QCOMPARE(script.alerts().size(), warned ? 1 : 0);
-        if (warned) {
-            QCOMPARE(script.alerts()[0].messageText, QStringLiteral("Warning"));
-            QCOMPARE(script.alerts()[0].informativeText,
-                     QStringLiteral("Selected browser is NOT running, Zelvo may can NOT get your "
-                                    "account infomation.\n\nDo you want to continue?"));
-            QCOMPARE(script.alerts()[0].buttons, (QStringList{"Continue", "Stop"}));
-        }
-        QCOMPARE(endings(), accepted ? created : open);
-        QCOMPARE(choiceRemembered(), accepted);
-        if (accepted) QCOMPARE(view()->browser(), browser);
-        QCOMPARE(field("URL")->text(), QStringLiteral("https://example.com/warning"));
-        QCOMPARE(field("Note")->text(), QStringLiteral("a note"));
     }
 
     void clipboardPrefill_data()
@@ -295,7 +277,7 @@ private slots:
         QVERIFY(other.creatTaskUnlessKnown(late, QString(), QString()).created);
         QVERIFY(!view()->createTaskIn(XCoreDataManagement::shared()));
         QCOMPARE(script.alerts().size(), 2);
-        QCOMPARE(script.alerts()[1].informativeText, QStringLiteral("%1 已经下载过了.").arg(late));
+        QCOMPARE(script.alerts()[1].informativeText, informativeFor(knownAlready, late));
         QCOMPARE(other.searchURL(late).size(), 1);
 
         openSheet();
