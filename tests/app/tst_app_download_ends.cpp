@@ -7,6 +7,7 @@
 #include "store/XCoreDataManagement.h"
 #include "store/XTask.h"
 #include "support/FakeExecutable.h"
+#include "support/FileContents.h"
 #include "support/PrivateSessionBus.h"
 
 #include <QApplication>
@@ -75,9 +76,8 @@ private slots:
             delegate.start();
             QCOMPARE(delegate.downloads().start(task), DownloadRegistry::StartAnswer::Started);
             QTRY_COMPARE_WITH_TIMEOUT(task->progress(), 0.01f, 10000);
-            QFile pid(pidFile);
-            QVERIFY(pid.open(QIODevice::ReadOnly));
-            const pid_t ytdlp = pid.readAll().trimmed().toInt();
+            const pid_t ytdlp = FileContents::read(pidFile).trimmed().toInt();
+            QVERIFY(ytdlp > 0);
 
             QAction *quit = AppTestKit::menuAction(delegate.mainWindow()->menuBar(), "Quit");
             quit->trigger();

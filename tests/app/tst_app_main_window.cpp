@@ -38,12 +38,6 @@ class TestAppMainWindow : public QObject
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
     }
 
-    static void sendDragEnter(QWidget *window, QDragEnterEvent &enter)
-    {
-        enter.ignore();
-        QApplication::sendEvent(window, &enter);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -170,7 +164,8 @@ private slots:
             if (!drop.urls.isEmpty()) data.setUrls(drop.urls);
             if (!drop.text.isEmpty()) data.setText(drop.text);
             QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
-            sendDragEnter(delegate.mainWindow(), enter);
+            enter.ignore();
+            QApplication::sendEvent(delegate.mainWindow(), &enter);
             QCOMPARE(enter.isAccepted(), drop.accepted);
         }
         QVERIFY(!SheetQueue::currentSheet(delegate.mainWindow())); // no URL among no arguments
@@ -200,7 +195,7 @@ private slots:
             QMimeData data;
             data.setUrls({QUrl(url)});
             QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
-            sendDragEnter(window, enter);
+            QApplication::sendEvent(window, &enter);
             QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, {});
             QApplication::sendEvent(window, &drop);
         }
