@@ -52,7 +52,7 @@ class TestAppNewTask : public QObject
         QTest::mouseClick(AccessibilityWalk::findNamed<QAbstractButton>(m_sheet.get(), button),
                           Qt::LeftButton);
     }
-    // Every box, then the browser, the URL and Create.
+    // Every box when asked, then the browser, the URL and Create.
     void create(const QString &url, const QString &browser, bool allBoxes = false) const
     {
         if (allBoxes) // clicked on the box: the row's middle may lie past its text
