@@ -185,21 +185,19 @@ private slots:
     void merge()
     {
         const QList<QUrl> inputs = {url("merge/a.mp4"), url("merge/a.m4a")};
+        // What a_1.mp4 holds, and an ffmpeg exiting 0 with an empty file, are the store's merge
+        // test's; here the next free name and ffmpeg's words.
         QCOMPARE(NSffmpeg::mergeFiles(inputs, m_tools + "/ffmpeg"), path("merge/a_1.mp4"));
-        QVERIFY(NSffprobe::videoEncodeNameFileURL(url("merge/a_1.mp4"), m_tools).has_value());
         QCOMPARE(NSffmpeg::mergeFiles(inputs, m_tools + "/ffmpeg"), path("merge/a_2.mp4"));
 
         LogCapture log;
         QVERIFY(NSffmpeg::mergeFiles(inputs, path("no-such-ffmpeg")).isNull());
         QCOMPARE(log.lines().value(0), QStringLiteral("mergeFilesByffmpeg failed."));
         QVERIFY(log.lines().value(1).startsWith("mergeFilesByffmpeg error:"));
-        // A failed ffmpeg that leaves part of a file, or an empty one with status 0: no result,
-        // no file.
-        for (const QString &body : {diskFull, lastArgument + ": > \"$last\"\n"}) {
-            QVERIFY(NSffmpeg::mergeFiles(inputs, fakeFolder("ffmpeg", body) + "/ffmpeg").isNull());
-            QVERIFY(!QFile::exists(path("merge/a_3.mp4")));
-        }
-        QCOMPARE(log.lines().count("mergeFilesByffmpeg failed."), 3);
+        // A failed ffmpeg that leaves part of a file: no result, no file.
+        QVERIFY(NSffmpeg::mergeFiles(inputs, fakeFolder("ffmpeg", diskFull) + "/ffmpeg").isNull());
+        QVERIFY(!QFile::exists(path("merge/a_3.mp4")));
+        QCOMPARE(log.lines().count("mergeFilesByffmpeg failed."), 2);
         QVERIFY(log.contains("Error log:No space left on device\n"));
     }
 
