@@ -48,11 +48,10 @@ QByteArray jpegOf(const QColor &color, int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG", 95);
-    return bytes;
+    return buffer.data();
 }
 
 // A yt-dlp that says it downloads item 3 of 12 to FOLDER/clip.mp4 at 42.5 % and 1 MiB/s, then

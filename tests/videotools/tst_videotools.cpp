@@ -88,6 +88,9 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, {10, 10},
                                 bar.mapToGlobal(QPoint(10, 10)));
         std::unique_ptr<QMenu> menu(bar.menuForEvent(&event));
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), "掐头时长");
+        QCOMPARE(menu->actions().at(1)->text(), "去尾时长");
         AlertScript script;
         script.queueAnswer(1000, "1");
         script.queueAnswer(1000, "2");
@@ -130,6 +133,7 @@ private slots:
         QLocale::setDefault(QLocale::c());
         QCOMPARE(script.alerts().size(), 1);
         QCOMPARE(script.alerts().first().messageText, "请输入删除视频开头的时长, 单位是秒.");
+        QCOMPARE(script.alerts().first().buttons, (QStringList{"确定", "取消"}));
         QCOMPARE(bar.removeHeaderDuration(), head);
         QCOMPARE(bar.removeEndDuration(), 4.0f);
         NSDurationSelectView next;
