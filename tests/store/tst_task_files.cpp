@@ -252,7 +252,8 @@ private slots:
                  store().filesForTask(short_).first()->thumbnail());
     }
 
-    void largeFramesAreShrunk()
+    // A large frame is shrunk for the thumbnail; the details stay once the file is gone.
+    void largeFramesAreShrunkAndDetailsOutliveTheFile()
     {
         const QString large = path("large.mp4");
         QVERIFY(MediaFactory::makeVideoOf(large, "testsrc2=size=1920x1080:rate=25:duration=1"));
@@ -260,12 +261,22 @@ private slots:
         task->saveLocalFiles({large});
         const auto file = store().filesForTask(task).first();
         QCOMPARE(QImage::fromData(file->thumbnail(), "JPEG").size(), QSize(1000, 563));
-        QCOMPARE(file->videoDescription(), QStringLiteral("1920 x 1080    h264  00:00:01"));
+        const QString details = QStringLiteral("1920 x 1080    h264  00:00:01");
+        QCOMPARE(file->videoDescription(), details);
         // The frame through ffmpeg, asked directly, is whole and leaves no temporary file.
         const QImage frame = QImage::fromData(
             file->loadThumbnailByffmpegVideo(QUrl::fromLocalFile(large), {100, 1000}));
         QCOMPARE(frame.size(), QSize(1920, 1080));
         QVERIFY(QDir(m_work.path()).entryList({"swap_*"}).isEmpty());
+
+        QFile::remove(large);
+        file->setLocalFile(path("renamed.mp4"));
+        file->refreshExtInfo();
+        QCOMPARE(file->name(), QStringLiteral("renamed"));
+        QCOMPARE(file->videoDescription(), details);
+        QVERIFY(!store().hasChanges()); // saved
+        const auto neverProbed = store().createFile(QUrl::fromLocalFile(path("nothing.mp4")));
+        QCOMPARE(neverProbed->videoDescription(), QStringLiteral(""));
     }
 
     void descriptionsAreTakenOnlyAsUtf8()
@@ -288,24 +299,6 @@ private slots:
         QVERIFY(FileContents::write(path("good.description"), "for the task"));
         QCOMPARE(task->tryDescriptionFromSource(), QStringLiteral("for the task"));
         QVERIFY(!QFileInfo::exists(path("good.description")));
-    }
-
-    void missingFileKeepsTheDetails()
-    {
-        QVERIFY(copyClip("vanishing.mp4"));
-        const auto task = newTask();
-        task->saveLocalFiles({path("vanishing.mp4")});
-        const auto file = store().filesForTask(task).first();
-        const QString before = file->videoDescription();
-        QCOMPARE(before, QStringLiteral("320 x 240    h264  00:00:02"));
-        QFile::remove(path("vanishing.mp4"));
-        file->setLocalFile(path("renamed.mp4"));
-        file->refreshExtInfo();
-        QCOMPARE(file->name(), QStringLiteral("renamed"));
-        QCOMPARE(file->videoDescription(), before);
-        QVERIFY(!store().hasChanges()); // saved
-        const auto neverProbed = store().createFile(QUrl::fromLocalFile(path("nothing.mp4")));
-        QCOMPARE(neverProbed->videoDescription(), QStringLiteral(""));
     }
 
     void merge_data()
@@ -359,23 +352,16 @@ private slots:
             QVERIFY(!store().hasChanges());
             QVERIFY(!QFile::exists(video));
             QCOMPARE(QFile::exists(audio), audioNamedElsewhere);
+            // Fewer than two files: nothing more to merge.
+            QVERIFY(task->mergeLocalFiles().isNull());
+            QCOMPARE(recordedPaths(task), QStringList{merged});
+            QVERIFY(QFile::exists(merged));
         } else {
             QCOMPARE(recordedPaths(task), (QStringList{video, audio}));
             QVERIFY(QFile::exists(video) && QFile::exists(audio));
             QVERIFY(!QFile::exists(folder + "/a_1.mp4"));
             QVERIFY(log.contains("mergeFilesByffmpeg failed."));
         }
-    }
-
-    void fewerThanTwoFilesMergeNothing()
-    {
-        const QString single = path("single.mp4");
-        QVERIFY(QFile::copy(path("clip.mp4"), single));
-        const auto task = store().creatTaskURL("http://example.invalid/one", "None", QString());
-        task->saveLocalFiles({single});
-        QVERIFY(task->mergeLocalFiles().isNull());
-        QCOMPARE(recordedPaths(task), QStringList{single});
-        QVERIFY(QFile::exists(single));
     }
 };
 
