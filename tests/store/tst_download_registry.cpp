@@ -64,12 +64,9 @@ class TestDownloadRegistry : public QObject
     {
         const auto task = newTask(m_site.url("late.mp4"));
         if (m_registry.start(task) != Start::Started) return nullptr;
-        QElapsedTimer timer;
-        timer.start();
-        while (processesMentioning(folder + "/ffprobe").isEmpty() && timer.elapsed() < 10000)
-            QTest::qWait(20);
-        if (processesMentioning(folder + "/ffprobe").isEmpty()) return nullptr;
-        return processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
+        const bool probing = QTest::qWaitFor(
+            [&] { return !processesMentioning(folder + "/ffprobe").isEmpty(); }, 10000);
+        return probing && processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
     }
     static std::shared_ptr<XTask> newTask(const QString &url, bool best = false)
     {

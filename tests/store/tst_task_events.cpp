@@ -36,20 +36,18 @@ public:
 
     explicit Recorder(TaskEvents &taskEvents)
     {
-        const auto record = [&](auto signal, const char *kind) {
+        for (const auto &[signal, kind] : {std::pair{&TaskEvents::taskInserted, "inserted"},
+                                           {&TaskEvents::taskChanged, "changed"},
+                                           {&TaskEvents::thumbnailChanged, "thumbnail"},
+                                           {&TaskEvents::taskRemoved, "removed"}}) {
             connect(
                 &taskEvents, signal, this,
-                [this, kind](std::shared_ptr<XTask> task) {
-                    const bool onMain =
-                        QThread::currentThread() == QCoreApplication::instance()->thread();
-                    events.append({kind, task, task->currentStatus(), onMain});
+                [this, kind = kind](std::shared_ptr<XTask> task) {
+                    events.append({kind, task, task->currentStatus(),
+                                   QThread::currentThread() == qApp->thread()});
                 },
                 Qt::DirectConnection);
-        };
-        record(&TaskEvents::taskInserted, "inserted");
-        record(&TaskEvents::taskChanged, "changed");
-        record(&TaskEvents::thumbnailChanged, "thumbnail");
-        record(&TaskEvents::taskRemoved, "removed");
+        }
         settle();
         events.clear();
     }

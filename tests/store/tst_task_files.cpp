@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 class TestTaskFiles : public QObject
@@ -28,20 +30,16 @@ class TestTaskFiles : public QObject
 
     static XCoreDataManagement &store() { return XCoreDataManagement::shared(); }
     QString path(const QString &name) const { return m_work.filePath(name); }
-    bool copyClip(const QString &name) const { return QFile::copy(m_clip, path(name)); }
+    bool copyClip(const QStringList &names) const
+    {
+        return std::all_of(names.begin(), names.end(),
+                           [this](const QString &name) { return QFile::copy(m_clip, path(name)); });
+    }
     static std::shared_ptr<XTask> newTask()
     {
         auto task = store().creatTaskURL("http://example.invalid/v", "None", QString());
         store().save();
         return task;
-    }
-    static int meanGray(const QImage &image)
-    {
-        qint64 sum = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                sum += qGray(image.pixel(x, y));
-        return image.isNull() ? 0 : int(sum / (qint64(image.width()) * image.height()));
     }
     static QStringList recordedPaths(const std::shared_ptr<XTask> &task)
     {
@@ -81,8 +79,7 @@ private slots:
 
     void savingSkipsPiecesAndKnownNames()
     {
-        QVERIFY(copyClip("a.mp4"));
-        QVERIFY(copyClip("b.mp4"));
+        QVERIFY(copyClip({"a.mp4", "b.mp4"}));
         const auto task = newTask();
         task->saveLocalFiles({path("a.mp4")});
         QCOMPARE(recordedPaths(task), QStringList{path("a.mp4")});
@@ -100,7 +97,7 @@ private slots:
 
     void legacyListBecomesRecords()
     {
-        QVERIFY(copyClip("legacy one.mp4"));
+        QVERIFY(copyClip({"legacy one.mp4"}));
         const auto task = newTask();
         task->setLocalFile(path("legacy one.mp4") + "\n" + path("gone.m4a"));
         const auto entries = task->loadLocalFiles();
@@ -122,9 +119,7 @@ private slots:
 
     void movingNeverReplacesOrLosesAFile()
     {
-        QVERIFY(copyClip("m1.mp4"));
-        QVERIFY(copyClip("m2.mp4"));
-        QVERIFY(copyClip("m3.mp4"));
+        QVERIFY(copyClip({"m1.mp4", "m2.mp4", "m3.mp4"}));
         const QString target = path("moved");
         QDir().mkpath(target);
         const auto task = newTask();
@@ -151,7 +146,7 @@ private slots:
         QVERIFY(QFileInfo::exists(target + "/m2.mp4"));
 
         // Everything there: YES, and the files are under the folder.
-        QVERIFY(copyClip("m3.mp4"));
+        QVERIFY(copyClip({"m3.mp4"}));
         QVERIFY(task->moveFilesTo(target));
         QVERIFY(task->fileUnderPath(target));
         QVERIFY(!store().hasChanges());
@@ -168,7 +163,7 @@ private slots:
             QSKIP("no second file system to move to");
         QTemporaryDir other(QStringLiteral("/dev/shm/zelvo-move-XXXXXX"));
         QVERIFY(other.isValid());
-        QVERIFY(copyClip("across.mp4"));
+        QVERIFY(copyClip({"across.mp4"}));
         const qint64 size = QFileInfo(path("across.mp4")).size();
         const auto task = newTask();
         task->saveLocalFiles({path("across.mp4")});
@@ -179,7 +174,7 @@ private slots:
         QCOMPARE(QDir(other.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"across.mp4"});
         // And back onto a name that exists there: refused, nothing lost.
-        QVERIFY(copyClip("across.mp4"));
+        QVERIFY(copyClip({"across.mp4"}));
         QVERIFY(!task->moveFilesTo(m_work.path()));
         QVERIFY(QFileInfo::exists(other.filePath("across.mp4")));
         QCOMPARE(recordedPaths(task), QStringList{other.filePath("across.mp4")});
@@ -187,9 +182,7 @@ private slots:
 
     void removalSparesAFileAnotherTaskHas()
     {
-        QVERIFY(copyClip("shared.mp4"));
-        QVERIFY(copyClip("own.mp4"));
-        QVERIFY(copyClip("legacy shared.mp4"));
+        QVERIFY(copyClip({"shared.mp4", "own.mp4", "legacy shared.mp4"}));
         const auto first = newTask();
         first->saveLocalFiles({path("shared.mp4"), path("own.mp4"), path("legacy shared.mp4")});
         const auto second = newTask();
@@ -231,7 +224,7 @@ private slots:
         task->saveLocalFiles({late});
         const QImage chosen = QImage::fromData(store().filesForTask(task).first()->thumbnail());
         QVERIFY(!NSTavoTools::isImageTooSimple(chosen));
-        QVERIFY(meanGray(chosen.copy(0, 0, 160, 240)) > 40);
+        QVERIFY(!NSTavoTools::isImageTooSimple(chosen.copy(0, 0, 160, 240)));
         QVERIFY(task->makeBestThumbnail());
         QCOMPARE(task->thumbnail(), store().filesForTask(task).first()->thumbnail());
 
@@ -281,8 +274,7 @@ private slots:
 
     void descriptionsAreTakenOnlyAsUtf8()
     {
-        QVERIFY(copyClip("good.mp4"));
-        QVERIFY(copyClip("bad.mp4"));
+        QVERIFY(copyClip({"good.mp4", "bad.mp4"}));
         QVERIFY(FileContents::write(path("good.description"), "Grüße\nline two"));
         QVERIFY(FileContents::write(path("bad.description"), "caf\xe9 latin-1"));
         const auto task = newTask();
