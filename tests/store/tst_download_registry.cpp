@@ -131,7 +131,7 @@ private slots:
     // Why each run ended, what the task says of it, and the files it recorded.
     void runEnds_data()
     {
-        QTest::addColumn<QString>("ytdlp"); // a fake's body, "real" or "none"
+        QTest::addColumn<bool>("installed"); // yt-dlp in the working folder
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("claimedElsewhere");
         QTest::addColumn<RunOutcome>("outcome");
@@ -142,41 +142,33 @@ private slots:
         const qint64 failed = XTask::StatusFailed;
         const qint64 created = XTask::StatusCreated;
         const qint64 completed = XTask::StatusCompleted;
-        addRow("direct file", "real", "a.mp4", false, RunOutcome::Completed, QString(), completed,
+        addRow("direct file", true, "a.mp4", false, RunOutcome::Completed, QString(), completed,
                QStringList{"a [a].mp4"});
-        addRow("playlist", "real", "two.html", false, RunOutcome::Completed, QString(), completed,
+        addRow("playlist", true, "two.html", false, RunOutcome::Completed, QString(), completed,
                QStringList{"Two videos (1) [two-1].mp4", "Two videos (2) [two-2].mp4"});
         // The page's first video is missing: the task fails, and keeps the second.
-        addRow("failure keeps what finished", "real", "missing.html", false, RunOutcome::Failed,
+        addRow("failure keeps what finished", true, "missing.html", false, RunOutcome::Failed,
                "unable to download video data: HTTP Error 404: Not Found", failed,
                QStringList{"Missing first (2) [missing-2].mp4"});
-        addRow("failed, with yt-dlp's reason", "real", "nothing-here.mp4", false,
-               RunOutcome::Failed, "[generic] None: Unable to download webpage: HTTP Error 404",
-               failed, QStringList());
-        // What yt-dlp writes when the server goes away mid-download.
-        addRow("failed, the reason after a carriage return",
-               "printf 'ERROR: \\r\\n[download] Got error: Connection reset by peer\\n' "
-               ">&2\nexit 1\n",
-               "a.mp4", false, RunOutcome::Failed, "[download] Got error: Connection reset by peer",
-               failed, QStringList());
-        addRow("not set up", "none", "a.mp4", false, RunOutcome::NotSetUp, QString(), created,
+        addRow("failed, with yt-dlp's reason", true, "nothing-here.mp4", false, RunOutcome::Failed,
+               "[generic] None: Unable to download webpage: HTTP Error 404", failed, QStringList());
+        addRow("not set up", false, "a.mp4", false, RunOutcome::NotSetUp, QString(), created,
                QStringList());
-        addRow("refused", "real", "a.mp4", true, RunOutcome::Refused,
+        addRow("refused", true, "a.mp4", true, RunOutcome::Refused,
                "another process is downloading the task", created, QStringList());
     }
 
     void runEnds()
     {
-        QFETCH(QString, ytdlp);
+        QFETCH(bool, installed);
         QFETCH(QString, path);
         QFETCH(bool, claimedElsewhere);
         QFETCH(RunOutcome, outcome);
         QFETCH(QString, reason);
         QFETCH(qint64, status);
         QFETCH(QStringList, names);
-        const QString folder = ytdlp == "real" ? useFolder(QTest::currentDataTag())
-                                               : useFolder(QTest::currentDataTag(), "yt-dlp",
-                                                           ytdlp == "none" ? "" : ytdlp);
+        const QString folder = installed ? useFolder(QTest::currentDataTag())
+                                         : useFolder(QTest::currentDataTag(), "yt-dlp");
         const auto task = newTask(m_site.url(path));
         const auto claim = claimedElsewhere ? store().claimTask(*task) : nullptr;
         QCOMPARE(m_registry.start(task), claimedElsewhere ? Start::Refused : Start::Started);
