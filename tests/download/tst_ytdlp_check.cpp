@@ -67,30 +67,28 @@ private slots:
     {
         QTest::addColumn<QString>("ytdlp");
         QTest::addColumn<QString>("script");
-        QTest::addColumn<qint64>("code");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("version");
-        const auto row = [](const char *name, const QString &ytdlp, const QString &script,
-                            qint64 code,
-                            const QString &version) { addRow(name, ytdlp, script, code, version); };
-        row("current", fakeYtdlp("2024.01.01", 0), "", 2, "2024.01.01");
-        row("updated", fakeYtdlp("2024.01.01", 0, "2024.02.02"), "", 2, "2024.02.02");
-        row("update failed (offline)", fakeYtdlp("2024.01.01", 100), "", -1, "");
-        row("does not run", "exit 1\n", "", -1, "");
-        row("missing", "missing", "", 1, "");
-        row("dangling link", "dangling", "", 1, "");
-        row("system yt-dlp", "system", "", 2, versionOf("/usr/bin/yt-dlp"));
-        row("first prefix wins", "missing",
-            "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'", 2, "1");
-        row("text after the space", "missing", "echo 'Updated yt-dlp to 3.0 more text'", 2, "3.0");
-        row("no space after the version", "missing", "printf 'yt-dlp is up to date (7'", 2, "7");
-        row("neither prefix, no errors", "missing", "echo hello", -1, "");
+        addRow("current", fakeYtdlp("2024.01.01", 0), "", 2, "2024.01.01");
+        addRow("updated", fakeYtdlp("2024.01.01", 0, "2024.02.02"), "", 2, "2024.02.02");
+        addRow("update failed (offline)", fakeYtdlp("2024.01.01", 100), "", -1, "");
+        addRow("does not run", "exit 1\n", "", -1, "");
+        addRow("missing", "missing", "", 1, "");
+        addRow("dangling link", "dangling", "", 1, "");
+        addRow("system yt-dlp", "system", "", 2, versionOf("/usr/bin/yt-dlp"));
+        addRow("first prefix wins", "missing",
+               "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'", 2, "1");
+        addRow("text after the space", "missing", "echo 'Updated yt-dlp to 3.0 more text'", 2,
+               "3.0");
+        addRow("no space after the version", "missing", "printf 'yt-dlp is up to date (7'", 2, "7");
+        addRow("neither prefix, no errors", "missing", "echo hello", -1, "");
     }
 
     void check()
     {
         QFETCH(QString, ytdlp);
         QFETCH(QString, script);
-        QFETCH(qint64, code);
+        QFETCH(int, code);
         const QString folder = newFolder();
         if (ytdlp == "dangling" || ytdlp == "system")
             QVERIFY(QFile::link(ytdlp == "system" ? "/usr/bin/yt-dlp" : m_root.filePath("nowhere"),
@@ -109,7 +107,7 @@ private slots:
         QString error;
         const qint64 result = check(folder, &version, &error);
         qputenv("ZELVO_RESOURCE_DIR", saved);
-        QCOMPARE(result, code);
+        QCOMPARE(result, qint64(code));
         QTEST(version, "version");
         if (code == 1) QCOMPARE(error, QStringLiteral("No such file or directory"));
         if (code == -1)
