@@ -57,8 +57,9 @@ class TestCli : public QObject
         prepare(process, settings);
         if (!outputFile.isEmpty()) process.setStandardOutputFile(outputFile);
         process.start(binary(), arguments);
-        // A command that never ends must fail the check, not read as status 0.
-        const bool ended = process.waitForFinished(60000);
+        // A command that never ends must fail the check, not read as status 0; the bound is
+        // generous because a sanitized zelvo-cli on a loaded machine downloads slowly.
+        const bool ended = process.waitForFinished(180000);
         if (!ended) process.kill();
         process.waitForFinished();
         return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -276,7 +277,7 @@ private slots:
         startDownload({"download", m_site.url("slow/600000/large.mp4")});
         interruptOnceWritten(part, "2");
         const Result resumed = run({"resume", "2"});
-        QCOMPARE(resumed.status, 0);
+        QVERIFY2(resumed.status == 0, qPrintable(resumed.err));
         QVERIFY(resumed.out.startsWith(folder + "/large [large].mp4"));
         QVERIFY(run({"list"}).out.startsWith("2  completed"));
     }

@@ -218,10 +218,13 @@ private slots:
         QCOMPARE(m_delegate.reasons(), (QStringList{"early", "on stderr"}));
     }
 
+    // The run ends only when yt-dlp's children have ended too (here one that takes a second
+    // over a stop), so that a resumed run never meets them still writing.
     void stopIsNoFailure()
     {
         const QString folder =
-            folderWith("echo '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
+            folderWith("sh -c 'trap \"\" TERM; sleep 1' %1/child &\n"
+                       "echo '[download]  1.0% of 1.00MiB at 1.00KiB/s ETA 09:00'\n"
                        "exec sleep 30\n");
         auto task = taskFor(folder);
         DownloadRun download(*task, unreachable);
