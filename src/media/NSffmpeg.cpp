@@ -9,11 +9,21 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <mutex>
+
 #include <algorithm>
 #include <climits>
 
 namespace
 {
+
+std::mutex programsMutex;
+
+ToolchainInstaller::Programs &sharedPrograms()
+{
+    static ToolchainInstaller::Programs programs;
+    return programs;
+}
 
 bool exists(const QString &path)
 {
@@ -226,6 +236,48 @@ bool NSffmpeg::loadThumbnailInfoFile(const QString &thumbnailFile, const QUrl &v
         return false;
     }
     return true;
+}
+
+ToolchainInstaller::Programs NSffmpeg::installerPrograms()
+{
+    std::lock_guard locker(programsMutex);
+    return sharedPrograms();
+}
+
+void NSffmpeg::setInstallerPrograms(const ToolchainInstaller::Programs &programs)
+{
+    std::lock_guard locker(programsMutex);
+    sharedPrograms() = programs;
+}
+
+bool NSffmpeg::detectXcode_SelectandReturnError(QString *error, const Handler &handler)
+{
+    return ToolchainInstaller(installerPrograms()).detectXcodeSelect(error, handler);
+}
+
+bool NSffmpeg::xcode_selectInstallandReturnError(QString *error)
+{
+    return ToolchainInstaller(installerPrograms()).installXcodeSelect(error);
+}
+
+bool NSffmpeg::detectBrewandReturnError(QString *error)
+{
+    return ToolchainInstaller(installerPrograms()).detectBrew(error);
+}
+
+bool NSffmpeg::libCheckInstall(const QString &package, QString *error, const Handler &handler)
+{
+    return ToolchainInstaller(installerPrograms()).checkLibrary(package, error, handler);
+}
+
+bool NSffmpeg::libsInstallandReturnError(QString *error, const Handler &handler)
+{
+    return ToolchainInstaller(installerPrograms()).installLibraries(error, handler);
+}
+
+bool NSffmpeg::ffmpegInstallToPath(const QString &folder, QString *error, const Handler &handler)
+{
+    return ToolchainInstaller(installerPrograms()).installTools(folder, error, handler);
 }
 
 bool NSffmpeg::installSystemTools(const QString &folder, QString *error, const Handler &handler)

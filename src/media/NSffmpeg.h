@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/SystemToolLinker.h"
+#include "media/ToolchainInstaller.h"
 #include "platform/ToolRunner.h"
 
 #include <QList>
@@ -13,7 +13,7 @@
 class NSffmpeg
 {
 public:
-    using Handler = SystemToolLinker::Handler;
+    using Handler = ToolchainInstaller::Handler;
 
     // The text of "<folder>/ffmpeg -version", or null when it cannot run.
     static QString ffmpegInfomationAtPath(const QString &ffmpegFolder);
@@ -38,8 +38,19 @@ public:
     static QString faultInReencode(const ToolRunner::Outcome &outcome, const QString &output,
                                    const QString &ffprobeFolder);
 
-    // The installation of the tools: the system's own ffmpeg family linked into the folder.
+    // The installation through the developer tools, Homebrew and the download server.
+    static bool detectXcode_SelectandReturnError(QString *error, const Handler &handler);
+    static bool xcode_selectInstallandReturnError(QString *error);
+    static bool detectBrewandReturnError(QString *error);
+    static bool libCheckInstall(const QString &package, QString *error, const Handler &handler);
+    static bool libsInstallandReturnError(QString *error, const Handler &handler);
+    static bool ffmpegInstallToPath(const QString &folder, QString *error, const Handler &handler);
+    // Where the system's own ffmpeg family is to be used (Linux): links it into the folder.
     static bool installSystemTools(const QString &folder, QString *error, const Handler &handler);
+
+    // The outside programs and the server the installer uses; tests point them at fakes.
+    static ToolchainInstaller::Programs installerPrograms();
+    static void setInstallerPrograms(const ToolchainInstaller::Programs &programs);
 
 private:
     static QString freeMergeName(const QString &firstInput);

@@ -1,5 +1,6 @@
 #include "media/SystemToolLinker.h"
 
+#include "media/ToolchainInstaller.h"
 #include "platform/Log.h"
 #include "platform/ToolRunner.h"
 
@@ -8,12 +9,6 @@
 #include <QFileInfo>
 
 #include <cstdio>
-
-namespace
-{
-const QStringList tools = {QStringLiteral("ffmpeg"), QStringLiteral("ffplay"),
-                           QStringLiteral("ffprobe")};
-} // namespace
 
 SystemToolLinker::SystemToolLinker(QStringList searchPath) : m_searchPath(std::move(searchPath)) {}
 
@@ -69,7 +64,7 @@ QString SystemToolLinker::link(const QString &tool, const QString &target,
 QStringList SystemToolLinker::missingTools(const QString &folder) const
 {
     QStringList missing;
-    for (const QString &tool : tools)
+    for (const QString &tool : ToolchainInstaller::tools())
         if (findOutside(tool, folder).isEmpty()) missing.append(tool);
     return missing;
 }
@@ -79,7 +74,7 @@ bool SystemToolLinker::linkInto(const QString &folder, QString *error, const Han
     const auto tell = [&handler](const QString &message) {
         if (handler) handler(message);
     };
-    for (const QString &tool : tools) {
+    for (const QString &tool : ToolchainInstaller::tools()) {
         tell(QStringLiteral("Check and install %1.").arg(tool));
         const QString target = findOutside(tool, folder);
         const QString fault =

@@ -6,7 +6,7 @@
 #include <functional>
 
 // Makes the working folder's ffmpeg, ffplay and ffprobe links to the system's own (Linux, where
-// the distribution's package provides all three).
+// the distribution's package provides all three). The prebuilt-download chain does not apply.
 class SystemToolLinker
 {
 public:

@@ -1,7 +1,12 @@
-// The ffmpeg installation: links in the working folder to the system's own tools.
+// The toolchain installers: the developer-tools/Homebrew/download chain with fake programs and
+// a local server, and the links to the system's own tools.
+#include "download/NSterminal.h"
 #include "media/NSffmpeg.h"
 #include "media/SystemToolLinker.h"
 #include "support/FakeExecutable.h"
+#include "support/LogCapture.h"
+#include "support/MediaServer.h"
+#include "support/TestRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +17,18 @@
 namespace
 {
 const QStringList tools = {"ffmpeg", "ffplay", "ffprobe"};
+
+// Marker files switch the fakes' behaviour.
+const QString xcodeBody = "echo \"$@\" >> calls\n"
+                          "[ -e no-xcode ] && echo 'xcode-select: error: no tools' >&2 && exit 2\n"
+                          "echo /Library/Developer/CommandLineTools\n";
+// Installed packages are files in cellar/; an install of a name listed in "broken" does nothing.
+const QString brewBody = "echo \"$@\" >> calls\ncase \"$1\" in\n"
+                         "-v) [ -e no-brew ] && echo 'brew: command not found' && exit 127\n"
+                         "    echo 'Homebrew 4.1.0';;\n"
+                         "list) [ -e \"cellar/$3\" ] && echo \"$3 1.0\";;\n"
+                         "install) grep -qx \"$2\" broken 2>/dev/null || touch \"cellar/$2\";;\n"
+                         "esac\n";
 } // namespace
 
 class TestMediaInstaller : public QObject
@@ -19,10 +36,140 @@ class TestMediaInstaller : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // The fakes work in the test's folder.
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        for (const QString site : {"site/Zelvo", "site/partial/Zelvo", "site/html/Zelvo"}) {
+            QVERIFY(QDir().mkpath(path(site)));
+            for (const QString &tool : tools)
+                writeTool(path(site) + "/" + tool, tool);
+        }
+        QFile::remove(path("site/partial/Zelvo/ffplay")); // the server answers 404
+        QFile::remove(path("site/html/Zelvo/ffprobe"));
+        touch("site/html/Zelvo/ffprobe", "<html>Service unavailable</html>\n");
+        m_server = std::make_unique<MediaServer>(path("site"));
+        QVERIFY(m_server->isRunning());
+        m_programs.xcodeSelect = FakeExecutable::write(path("xcode-select"), xcodeBody);
+        m_programs.brew = FakeExecutable::write(path("brew"), brewBody);
+        m_programs.curl = "/usr/bin/curl";
+        m_programs.chmod = "/bin/chmod";
+        m_programs.downloadServer = m_server->url("").chopped(1);
+    }
+
     void init()
     {
         m_messages.clear();
         m_error.clear();
+        freshFolder("cellar");
+        for (const QString name : {"calls", "no-xcode", "no-brew", "broken"})
+            QFile::remove(path(name));
+        NSffmpeg::setInstallerPrograms(m_programs);
+    }
+    void cleanupTestCase() { NSffmpeg::setInstallerPrograms({}); }
+
+    void developerToolsAndHomebrew()
+    {
+        LogCapture log;
+        QVERIFY(NSffmpeg::detectXcode_SelectandReturnError(&m_error, handler()));
+        QVERIFY(NSffmpeg::detectBrewandReturnError(&m_error));
+        QVERIFY(NSffmpeg::xcode_selectInstallandReturnError(&m_error));
+        touch("no-xcode");
+        touch("no-brew");
+        QVERIFY(!NSffmpeg::detectXcode_SelectandReturnError(&m_error, handler()));
+        QVERIFY(!NSffmpeg::detectBrewandReturnError(&m_error));
+        QCOMPARE(m_messages,
+                 (QStringList{"detect xcode-select start.",
+                              "xcode-select at:/Library/Developer/CommandLineTools\n",
+                              "detect xcode-select start.", "xcode-select: error: no tools\n"}));
+        QCOMPARE(log.lines(),
+                 (QStringList{"Homebrew 4.1.0\n", "call window for xcode-select install."}));
+        QVERIFY(m_error.isEmpty());
+        // Programs that are not there (Homebrew elsewhere than its one path counts as missing).
+        usePrograms([this](auto &p) { p.xcodeSelect = p.brew = path("none"); });
+        QVERIFY(!NSffmpeg::detectBrewandReturnError(&m_error));
+        QVERIFY(!m_error.isEmpty());
+        QVERIFY(!NSffmpeg::detectXcode_SelectandReturnError(nullptr, handler()));
+        QCOMPARE(m_messages.last(), QStringLiteral("detect xcode-select start."));
+    }
+
+    void libraries()
+    {
+        touch("cellar/x264");
+        touch("broken", "lame\n");
+        QVERIFY(NSffmpeg::libCheckInstall("x264", &m_error, handler()));
+        QVERIFY(NSffmpeg::libCheckInstall("opus", &m_error, handler()));
+        QVERIFY(NSffmpeg::libCheckInstall("lame", &m_error, handler()));
+        QCOMPARE(m_messages,
+                 (QStringList{"x264 check version.", "x264completed version x264 1.0\n",
+                              "opus check version.", "opus start install.",
+                              "opus check version again.", "opuscompleted version opus 1.0\n",
+                              "lame check version.", "lame start install.",
+                              "lame check version again.", "lamecompleted version (null)"}));
+        // All thirteen; then, installed, each answers at once with no install.
+        QFile::remove(path("broken"));
+        m_messages.clear();
+        QVERIFY(NSffmpeg::libsInstallandReturnError(&m_error, handler()));
+        QFile::remove(path("calls"));
+        QVERIFY(NSffmpeg::libsInstallandReturnError(&m_error, handler()));
+        QCOMPARE(m_messages.size(), 11 * 4 + 2 * 2 + 13 * 2);
+        QFile calls(path("calls"));
+        QVERIFY(calls.open(QIODevice::ReadOnly) && !calls.readAll().contains("install"));
+        // The first failure stops the rest.
+        m_messages.clear();
+        usePrograms([this](auto &p) { p.brew = path("none"); });
+        QVERIFY(!NSffmpeg::libsInstallandReturnError(&m_error, handler()));
+        QCOMPARE(m_messages, (QStringList{"pkg-config check version.", "pkg-config start install.",
+                                          "pkg-config install failed."}));
+        QVERIFY(!m_error.isEmpty());
+    }
+
+    void wholeInstallation()
+    {
+        const QString folder = freshFolder("work");
+        touch("work/ffmpeg", "old ffmpeg");
+        QVERIFY(NSffmpeg::ffmpegInstallToPath(folder, &m_error, handler()));
+        QCOMPARE(m_messages.first(), QStringLiteral("ffmpeg start install."));
+        QCOMPARE(m_messages.mid(m_messages.indexOf("Check and install brew.")).size(),
+                 2 + 13 * 4 + 4);
+        QCOMPARE(m_messages.mid(m_messages.indexOf("Check and install ffmpeg.")),
+                 (QStringList{"Check and install ffmpeg.", "Check and install ffplay.",
+                              "Check and install ffprobe.", "All app have installed."}));
+        // The old ffmpeg is overwritten; all three run; no temporary file is left.
+        for (const QString &tool : tools)
+            QCOMPARE(NSterminal::order(folder + "/" + tool, {"-version"}), tool + " 9\n");
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    void installationStops_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("last"); // the last message, or how it starts
+        addRow("no developer tools", "no-xcode", "", "xcode-select tools NOT Found.");
+        addRow("no Homebrew", "no-brew", "", "brew NOT Found.");
+        addRow("404 page", "", "partial", "ffplay install failed");
+        addRow("not a program", "", "html", "ffprobe install failed");
+    }
+
+    void installationStops()
+    {
+        QFETCH(QString, marker);
+        QFETCH(QString, server);
+        QFETCH(QString, last);
+        if (!marker.isEmpty()) touch(marker);
+        usePrograms([&](auto &p) { p.downloadServer += server.isEmpty() ? "" : "/" + server; });
+        const QString folder = freshFolder("work");
+        QVERIFY(!NSffmpeg::ffmpegInstallToPath(folder, &m_error, handler()));
+        QVERIFY(m_messages.last().startsWith(last));
+        if (!server.isEmpty()) {
+            const QString tool = last.section(' ', 0, 0);
+            QVERIFY(m_error.startsWith(tool + " install failed"));
+            QVERIFY(QFile::exists(folder + "/ffmpeg"));
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).contains(tool), false);
+        }
+        QVERIFY(
+            !QDir(folder).entryList(QDir::Files | QDir::Hidden).join(' ').contains(".download"));
     }
 
     void systemToolsLinked()
@@ -100,7 +247,16 @@ private:
         QDir().mkpath(path(name));
         return path(name);
     }
+    void usePrograms(const std::function<void(ToolchainInstaller::Programs &)> &change)
+    {
+        ToolchainInstaller::Programs programs = m_programs;
+        change(programs);
+        NSffmpeg::setInstallerPrograms(programs);
+    }
+
     QTemporaryDir m_dir;
+    std::unique_ptr<MediaServer> m_server;
+    ToolchainInstaller::Programs m_programs;
     QStringList m_messages;
     QString m_error;
 };

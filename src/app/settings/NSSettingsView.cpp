@@ -23,6 +23,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_MACOS
+#include <QProcess>
+#endif
+
 NSSettingsView::NSSettingsView(JobRunner &jobs, QWidget *parent) : QWidget(parent), m_jobs(jobs)
 {
     buildControls();
@@ -258,6 +262,9 @@ void NSSettingsView::ffmpegInstall()
         Alerts::run(alert, this);
         return;
     }
+#ifdef Q_OS_MACOS
+    if (!developerToolsReady()) return;
+#endif
     showRunningView(QStringLiteral("ffmpeg start"));
     const QPointer<NSSettingsView> pane(this);
     const auto report = [pane](const QString &text) {
@@ -277,14 +284,58 @@ NSSettingsView::FfmpegResult NSSettingsView::installTools(const QString &folder,
     FfmpegResult result;
     result.version = NSffmpeg::ffmpegInfomationAtPath(folder);
     if (!result.version.isEmpty()) return result;
+#ifdef Q_OS_MACOS
+    result.failed = !NSffmpeg::ffmpegInstallToPath(folder, &result.error, report);
+#else
     if (!SystemToolLinker().missingTools(folder).isEmpty()) {
         result.systemHasNone = true;
         return result;
     }
     result.failed = !NSffmpeg::installSystemTools(folder, &result.error, report);
+#endif
     if (!result.failed) result.version = NSffmpeg::ffmpegInfomationAtPath(folder);
     return result;
 }
+
+#ifdef Q_OS_MACOS
+// The downloaded tools link against Homebrew's libraries, which need the developer tools.
+bool NSSettingsView::developerToolsReady()
+{
+    Alert alert;
+    alert.buttons = {QStringLiteral("安装"), QStringLiteral("取消")};
+    if (!NSffmpeg::detectXcode_SelectandReturnError(nullptr, {})) {
+        alert.messageText = QStringLiteral("没有发现开发者工具");
+        alert.informativeText = QStringLiteral(
+            "ffmpeg 是开源的系统, 需要一定的开发环境和运行环境, 请安装完工具后, "
+            "再次点击安装ffmpeg.\n\n点击安装后, 请在弹出的确认框中, 点击安装确认按钮.\n");
+        if (Alerts::run(alert, this).response == Alert::FirstButtonReturn) {
+            NSffmpeg::xcode_selectInstallandReturnError(nullptr);
+            // So that the installer's own dialog is seen.
+            if (QWidget *main = parentWidget() ? parentWidget()->window() : nullptr)
+                main->showMinimized();
+        }
+        return false;
+    }
+    if (!NSffmpeg::detectBrewandReturnError(nullptr)) {
+        alert.messageText = QStringLiteral("brew NOT FOUND");
+        alert.informativeText = QStringLiteral(
+            "brew 是视频、音频编码环境的安装工具, ffmpeg 必须依靠这些环境才能支持所需, "
+            "请先安装好brew, 然后再继续安装ffmpeg.\n\n 点击安装按钮后, "
+            "安装命令已经存入剪贴板, Terminal也将打开, 请粘贴命令后, 按下回车键, "
+            "并按照提示, 输入本机密码。");
+        alert.buttons = {QStringLiteral("安装 brew"), QStringLiteral("取消")};
+        if (Alerts::run(alert, this).response == Alert::FirstButtonReturn) {
+            DesktopServices::copyText(QStringLiteral(
+                "/bin/bash -c \"$(curl -fsSL "
+                "https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh)\""));
+            QProcess::startDetached(QStringLiteral("/usr/bin/open"),
+                                    {QStringLiteral("-a"), QStringLiteral("Terminal")});
+        }
+        return false;
+    }
+    return true;
+}
+#endif
 
 void NSSettingsView::ffmpegInstalled(const FfmpegResult &result)
 {

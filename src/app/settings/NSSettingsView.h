@@ -72,6 +72,9 @@ private:
     void ffmpegInstalled(const FfmpegResult &result);
     static FfmpegResult installTools(const QString &folder, const NSffmpeg::Handler &report);
     void offerSystemPackage();
+#ifdef Q_OS_MACOS
+    bool developerToolsReady();
+#endif
     // done runs on the main thread only while the pane lives.
     template <typename Work, typename Done> void runForPane(Work work, Done done)
     {
