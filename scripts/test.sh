@@ -2,7 +2,7 @@
 # One command from a fresh Debian machine: install what is needed, build, run every test.
 # The suite runs on the plain build, then on a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer (ZELVO_SANITIZED=0 leaves it out), and the threaded tests
-# (download, store, platform) once more under ThreadSanitizer (ZELVO_TSAN=0 leaves it out).
+# (download, store, cli, platform) once more under ThreadSanitizer (ZELVO_TSAN=0 leaves it out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,9 +19,7 @@ configure_sanitized() {
         -DZELVO_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" >/dev/null
 }
 
-# The CLI's own tests (label cli) are left out here until two rare reports in zelvo-cli children
-# under load are understood; ZELVO_TSAN_LABELS='download|store|cli|platform' runs them too.
-threaded_labels=${ZELVO_TSAN_LABELS:-'download|store|platform'}
+threaded_labels=${ZELVO_TSAN_LABELS:-'download|store|cli|platform'}
 
 # The threaded tests and the programs they start.
 threaded_targets() {

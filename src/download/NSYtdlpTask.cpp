@@ -17,6 +17,8 @@ namespace
 // Standard error is only read for its last lines; a child that writes without end must not
 // make the application grow without end.
 constexpr qsizetype maximumErrorText = 8 << 20;
+// How long yt-dlp's children get to end after it, before they are killed.
+constexpr int childGraceMs = 3000;
 
 QString formatFor(bool tryBestVideo, bool mustMP4Format)
 {
@@ -72,7 +74,12 @@ QStringList NSYtdlpTask::downloadURL(const QString &url)
                    .arg(process.errorString()));
         return {};
     }
+    const qint64 group = process.processId();
     monitor(process);
+    // yt-dlp's own children (ffmpeg) can outlive it after a stop; a next run of the task must
+    // not meet them still writing its pieces.
+    if (!ProcessGroup::reap(group, childGraceMs))
+        Log::line(zelvoDownload(), QStringLiteral("Processes of the download outlived it."));
     const bool stoppedByOutput = finishOutput(process.readAllStandardOutput());
     collectErrorOutput(process.readAllStandardError());
     endRun();

@@ -14,4 +14,7 @@ public:
     static void makeLeader(QProcess &process, bool dieWithParent = true);
     // Sends sig to the whole group led by pid. Safe from any thread and from signal handlers.
     static bool signal(qint64 pid, int sig);
+    // Waits until no process of the group led by pid is left (its members may outlive the
+    // leader), SIGKILLing the rest after graceMs. Returns whether the group emptied.
+    static bool reap(qint64 pid, int graceMs);
 };

@@ -39,9 +39,8 @@ private slots:
         QTest::addColumn<QString>("reason"); // a part of the one stop reason, or empty for none
         QTest::addColumn<int>("items");      // playlist position reached: items of items
 
-        // Plain files, pages and playlists are downloaded through the task as well
-        // (tst_task_download); here is what only the runner shows: the pieces a merge leaves,
-        // positions, the thread.
+        // What the runner shows of a whole run: the pieces a merge leaves, the playlist
+        // position, the thread of the reports.
         addRow("playlist whose first video is missing", "missing.html", "missing first", false,
                QStringList{"Missing first (2) [missing-2].mp4"},
                "unable to download video data: HTTP Error 404: Not Found", 2);

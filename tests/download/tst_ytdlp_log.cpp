@@ -1,13 +1,13 @@
 // The grammar of yt-dlp's output: which lines count, what they say, and how reads join.
 #include "download/LineAssembler.h"
 #include "download/NSYtdlpTask.h"
+#include "support/FileContents.h"
 #include "support/LogCapture.h"
 #include "support/RecordingDelegate.h"
 #include "support/TestRows.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,59 +19,13 @@ class TestYtdlpLog : public QObject
     RecordingDelegate m_delegate;
 
     QString path(const QString &name) const { return m_folder.filePath(name); }
-    void touch(const QString &name) const { QFile(path(name)).open(QIODevice::WriteOnly); }
     std::unique_ptr<NSYtdlpTask> task(bool withDelegate = true)
     {
         m_delegate.clear();
         return std::make_unique<NSYtdlpTask>("ytdlp.sh", withDelegate ? &m_delegate : nullptr);
     }
-    static void analyse(NSYtdlpTask &task, const QString &text)
-    {
-        QString reason;
-        const auto kept = task.availableLogs(text, &reason);
-        QVERIFY(kept.has_value());
-        for (const QString &line : *kept)
-            task.analysisLog(line);
-    }
-    // The number of progress reports, and the progress and size of the first ones.
-    void compareProgress(qsizetype count, const QList<QPair<float, float>> &expected)
-    {
-        const auto reports = m_delegate.progressReports();
-        QCOMPARE(reports.size(), count);
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            QCOMPARE(reports[i].progress, expected[i].first);
-            QCOMPARE(reports[i].size, expected[i].second);
-        }
-    }
 
 private slots:
-    void workedExampleLeavesOnlyTheMergedFile()
-    {
-        for (const char *name : {"Clip [abc].f137.mp4", "Clip [abc].f140.m4a", "Clip [abc].mp4"})
-            touch(QString::fromLatin1(name));
-        auto run = task();
-        LogCapture log;
-        const QString w = m_folder.path();
-        analyse(*run,
-                QStringLiteral("[extractor] abc: Downloading webpage\n"
-                               "[info] abc: Downloading 1 format(s): 137+140\n"
-                               "[download] Destination: %1/Clip [abc].f137.mp4\n"
-                               "[download]  45.3%% of ~ 10.00MiB at  1.00MiB/s ETA 00:05\n"
-                               "[download] 100%% of 10.00MiB in 00:00:09 at 1.10MiB/s\n"
-                               "[download] Destination: %1/Clip [abc].f140.m4a\n"
-                               "[Merger] Merging formats into \"%1/Clip [abc].mp4\"\n"
-                               "Deleting original file %1/Clip [abc].f137.mp4 (pass -k to keep)\n"
-                               "Deleting original file %1/Clip [abc].f140.m4a (pass -k to keep)\n")
-                    .replace(QStringLiteral("%%"), QStringLiteral("%"))
-                    .arg(w));
-        QCOMPARE(run->existingCompletedFiles(), QStringList{w + "/Clip [abc].mp4"});
-        compareProgress(2, {{0.453f, 10485760.0f}});
-        QCOMPARE(m_delegate.progressReports()[0].speed, 1048576.0f);
-        QVERIFY(log.contains(QStringLiteral("丢弃：[extractor] abc: Downloading webpage")));
-        QVERIFY(
-            log.contains(QStringLiteral("[info] [info] abc: Downloading 1 format(s): 137+140")));
-    }
-
     // reason: the stop reason, null when the text holds no error.
     void filterRules_data()
     {
@@ -122,15 +76,27 @@ private slots:
         if (result) QTEST(log.lines(), "logged");
     }
 
-    void errorStopsAndDropsEarlierFiles()
+    // A pass stops at its first error: earlier files are dropped, one reason reported. Once the
+    // monitor has ended, what follows waits for the final pass.
+    void errorsStopThePass()
     {
-        touch(QStringLiteral("early.mp4"));
+        QVERIFY(FileContents::write(path("early.mp4"), {}));
+        QVERIFY(FileContents::write(path("after.mp4"), {}));
         auto run = task();
         QVERIFY(run->readingPass(QStringLiteral("[download] Destination: %1\n[info] x\n"
                                                 "ERROR: boom here\n[download] Destination: %1\n")
                                      .arg(path("early.mp4"))));
         QVERIFY(run->existingCompletedFiles().isEmpty());
         QCOMPARE(m_delegate.reasons(), QStringList{"boom here"});
+        run = task();
+        run->consumeOutput("ERROR: first\nERROR: second\n");
+        QCOMPARE(m_delegate.reasons(), QStringList{"first"});
+        run->consumeOutput(
+            QStringLiteral("[download] Destination: %1\n").arg(path("after.mp4")).toUtf8());
+        QVERIFY(run->existingCompletedFiles().isEmpty());
+        QVERIFY(!run->finishOutput({}));
+        QCOMPARE(run->existingCompletedFiles(), QStringList{path("after.mp4")});
+        QCOMPARE(m_delegate.reasons().size(), 1);
         // Without a delegate the reason is dropped and the pass says it did not stop.
         QVERIFY(!task(false)->readingPass(QStringLiteral("ERROR: nobody hears\n")));
     }
@@ -180,85 +146,35 @@ private slots:
         QTEST(speed, "speed");
     }
 
-    void playlistPosition()
+    // Files count once they exist as files: yt-dlp names a destination before writing it. A
+    // piece named by a deletion line is remembered even when this run never listed it (a piece
+    // that an earlier, paused run finished).
+    void completedFiles()
     {
-        auto run = task();
-        QCOMPARE(run->numberOfCurrent(), 1);
-        QCOMPARE(run->numberOfTotal(), 1);
-        LogCapture log;
-        analyse(*run, QStringLiteral("[download] Downloading item 3 of 12\n"
-                                     "[download] Finished downloading playlist: x\n"));
-        QCOMPARE(run->numberOfCurrent(), 3);
-        QCOMPARE(run->numberOfTotal(), 12);
-        compareProgress(2, {{0.0f, 0.0f}});
-        QVERIFY(log.contains(QStringLiteral("Debug TOTO")));
-        QVERIFY(log.contains(
-            QStringLiteral("其他未处理的情况:[download] Finished downloading playlist: x")));
-    }
-
-    void destinationAndAlreadyDownloaded()
-    {
-        touch(QStringLiteral("d.mp4"));
-        touch(QStringLiteral("a b.mp4"));
-        auto run = task(false);
-        run->analysisLog(QStringLiteral("[download] Destination: %1\r\n  ").arg(path("d.mp4")));
-        run->analysisLog(QStringLiteral("[DOWNLOAD] destination: %1").arg(path("d.mp4")));
-        run->analysisLog(QStringLiteral("[download] Destination:    "));
-        run->analysisLog(
-            QStringLiteral("[download] %1 has already been downloaded").arg(path("a b.mp4")));
-        run->analysisLog(QStringLiteral("[download] relative.mp4 has already been downloaded"));
-        QCOMPARE(run->existingCompletedFiles(),
-                 (QStringList{path("d.mp4"), path("d.mp4"), path("a b.mp4")}));
-    }
-
-    void mergeAndDeletionKeepQuotesInsidePaths()
-    {
-        QDir(m_folder.path()).mkpath(QStringLiteral("Clips \"best\""));
-        touch(QStringLiteral("Clips \"best\"/m.mp4"));
-        touch(QStringLiteral("Clips \"best\"/m.f1.mp4"));
         const QString merged = path("Clips \"best\"/m.mp4");
         const QString piece = path("Clips \"best\"/m.f1.mp4");
-        auto run = task(false);
-        run->analysisLog(QStringLiteral("[download] Destination: ") + piece);
-        run->analysisLog(QStringLiteral("[download] Destination: ") + piece);
-        run->analysisLog(QStringLiteral("[Merger] Merging formats into \"%1\"").arg(merged));
-        run->analysisLog(QStringLiteral("[Merger] Merging formats into \"\"\"")); // adds nothing
-        run->analysisLog(QStringLiteral("Deleting original file %1 (pass -k to keep)").arg(piece));
-        QCOMPARE(run->existingCompletedFiles(), QStringList{merged});
-        // A piece named by a deletion line is remembered even when this run never listed it (a
-        // piece that an earlier, paused run finished).
         const QString earlier = path("Clips \"best\"/m.f2.m4a");
-        run->analysisLog(
-            QStringLiteral("Deleting original file \"%1\" (pass -k to keep)").arg(earlier));
-        QCOMPARE(run->deletedFiles(), (QStringList{piece, earlier}));
-    }
-
-    void onlyExistingFilesAreReturned()
-    {
-        touch(QStringLiteral("X.mp4.part"));
-        QDir(m_folder.path()).mkpath(QStringLiteral("folder.mp4"));
         auto run = task(false);
-        run->analysisLog(QStringLiteral("[download] Destination: ") + path("X.mp4"));
-        run->analysisLog(QStringLiteral("[download] Destination: ") + path("folder.mp4"));
-        QVERIFY(run->existingCompletedFiles().isEmpty());
-        QVERIFY(run->stop().isEmpty());
-        touch(QStringLiteral("X.mp4"));
-        QCOMPARE(run->stop(), QStringList{path("X.mp4")});
-    }
-
-    void stopReasonOncePerPassAndRestReadAtTheEnd()
-    {
-        touch(QStringLiteral("after.mp4"));
-        auto run = task();
-        run->consumeOutput("ERROR: first\nERROR: second\n");
-        QCOMPARE(m_delegate.reasons(), QStringList{"first"});
-        // The monitor has ended: what follows waits for the final pass.
-        run->consumeOutput(
-            QStringLiteral("[download] Destination: %1\n").arg(path("after.mp4")).toUtf8());
-        QVERIFY(run->existingCompletedFiles().isEmpty());
-        QVERIFY(!run->finishOutput({}));
-        QCOMPARE(run->existingCompletedFiles(), QStringList{path("after.mp4")});
-        QCOMPARE(m_delegate.reasons().size(), 1);
+        for (const QString &line :
+             {"[download] Destination: " + path("d.mp4") + "\r\n  ",
+              "[DOWNLOAD] destination: " + path("d.mp4"), QString("[download] Destination:    "),
+              "[download] " + path("a b.mp4") + " has already been downloaded",
+              QString("[download] relative.mp4 has already been downloaded"),
+              "[download] Destination: " + path("X.mp4"),
+              "[download] Destination: " + path("folder.mp4"), "[download] Destination: " + piece,
+              "[download] Destination: " + piece, "[Merger] Merging formats into \"" + merged + '"',
+              QString("[Merger] Merging formats into \"\"\""), // adds nothing
+              "Deleting original file " + piece + " (pass -k to keep)",
+              "Deleting original file \"" + earlier + "\" (pass -k to keep)"})
+            run->analysisLog(line);
+        for (const QString &file :
+             {path("d.mp4"), path("a b.mp4"), path("X.mp4.part"), merged, piece})
+            QVERIFY(FileContents::write(file, {}));
+        QVERIFY(QDir().mkpath(path("folder.mp4")));
+        const QStringList completed = {path("d.mp4"), path("d.mp4"), path("a b.mp4"), merged};
+        QCOMPARE(run->existingCompletedFiles(), completed);
+        QCOMPARE(run->stop(), completed);
+        QCOMPARE(run->deletedFiles(), (QStringList{piece, earlier}));
     }
 
     void lineAssemblerJoinsPiecesCutAnywhere()
@@ -279,18 +195,39 @@ private slots:
         QVERIFY(kept.contains(QStringLiteral("[info] next\n")));
     }
 
+    // Progress, playlist position and their log lines, from output fed a byte at a time.
     void outputFedByteByByteReportsAsWhole()
     {
-        const QByteArray output = "[download]  45.3% of ~ 10.00MiB at  1.00MiB/s ETA 00:05\n"
-                                  "[download] Downloading item 2 of 3\n"
+        const QByteArray output = "[extractor] abc: Downloading webpage\n"
+                                  "[info] abc: Downloading 1 format(s): 137+140\n"
+                                  "[download]  45.3% of ~ 10.00MiB at  1.00MiB/s ETA 00:05\n"
+                                  "[download] 100% of 10.00MiB in 00:00:09 at 1.10MiB/s\n"
+                                  "[download] Downloading item 3 of 12\n"
+                                  "[download] Finished downloading playlist: x\n"
                                   "[download]  99.0% of 2.00KiB at 1.00KiB/s ETA 00:00";
         auto run = task();
+        QCOMPARE(run->numberOfCurrent(), 1);
+        QCOMPARE(run->numberOfTotal(), 1);
+        LogCapture log;
         for (char byte : output)
             run->consumeOutput(QByteArrayView(&byte, 1));
         run->finishOutput({});
-        compareProgress(3, {{0.453f, 10485760.0f}, {0.0f, 0.0f}, {0.99f, 2048.0f}});
-        QCOMPARE(run->numberOfCurrent(), 2);
-        QCOMPARE(run->numberOfTotal(), 3);
+        const QList<RecordingDelegate::Progress> expected = {
+            {0.453f, 10485760, 1048576}, {1, -1, 0}, {0, 0, 0}, {0, 0, 0}, {0.99f, 2048, 1024}};
+        const auto reports = m_delegate.progressReports();
+        QCOMPARE(reports.size(), expected.size());
+        for (qsizetype i = 0; i < reports.size(); ++i) {
+            QCOMPARE(reports[i].progress, expected[i].progress);
+            QCOMPARE(reports[i].size, expected[i].size);
+            QCOMPARE(reports[i].speed, expected[i].speed);
+        }
+        QCOMPARE(run->numberOfCurrent(), 3);
+        QCOMPARE(run->numberOfTotal(), 12);
+        for (const char *line :
+             {"丢弃：[extractor] abc: Downloading webpage",
+              "[info] [info] abc: Downloading 1 format(s): 137+140", "Debug TOTO",
+              "其他未处理的情况:[download] Finished downloading playlist: x"})
+            QVERIFY2(log.contains(QString::fromUtf8(line)), line);
     }
 
     void longLineFedByteByByteTakesLinearTime()
@@ -313,13 +250,6 @@ private slots:
         constexpr qint64 limitMs = 1000;
 #endif
         QVERIFY2(elapsed < limitMs, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
-    }
-
-    void invalidPatternMatchesNothing()
-    {
-        QVERIFY(NSYtdlpTask::getPartStringFromLog("[download] x", "([").isNull());
-        QCOMPARE(NSYtdlpTask::getPartStringFromLog("a 12.5MiB at b", "[0-9]+\\.[0-9]+MiB at"),
-                 QStringLiteral("12.5MiB at"));
     }
 };
 

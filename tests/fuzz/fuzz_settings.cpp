@@ -4,11 +4,12 @@
 #include "FuzzSupport.h"
 
 #include "store/StoredSettings.h"
+#include "support/FileContents.h"
+#include "support/TestEnvironment.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -19,14 +20,8 @@ using Settings = StoredSettings;
 
 QString settingsFile()
 {
-    static QTemporaryDir home;
-    static const bool isolated = [] {
-        qputenv("HOME", home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
-        return QDir().mkpath(home.filePath(QStringLiteral(".config/Zelvo")));
-    }();
-    FUZZ_CHECK(isolated);
-    return home.filePath(QStringLiteral(".config/Zelvo/Zelvo.conf"));
+    static const QString file = TestEnvironment::isolateHome() + "/.config/Zelvo/Zelvo.conf";
+    return file;
 }
 
 // QSettings rereads a file only when its size or time changed; each input gets a time of
@@ -34,10 +29,9 @@ QString settingsFile()
 void writeSettings(QByteArrayView bytes)
 {
     static qint64 inputs = 0;
+    FUZZ_CHECK(FileContents::write(settingsFile(), bytes.toByteArray()));
     QFile file(settingsFile());
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes.data(), bytes.size());
-    file.flush(); // the time is set after the last write, or the write would set it again
+    FUZZ_CHECK(file.open(QIODevice::ReadWrite));
     file.setFileTime(QDateTime::fromSecsSinceEpoch(1'000'000'000 + ++inputs),
                      QFileDevice::FileModificationTime);
 }

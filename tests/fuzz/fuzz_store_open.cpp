@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "store/XCoreDataManagement.h"
+#include "support/FileContents.h"
 #include "support/LogCapture.h"
 
 #include <QDir>
@@ -24,14 +25,7 @@ void writeFresh(const QString &path, QByteArrayView bytes)
     for (const char *suffix : {"", "-wal", "-shm", "-journal"})
         QFile::remove(path + QLatin1String(suffix));
     QDir(path + QStringLiteral("-claims")).removeRecursively();
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes.data(), bytes.size()) >= 0);
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    FUZZ_CHECK(FileContents::write(path, bytes.toByteArray()));
 }
 
 void readFile(const std::shared_ptr<XFile> &file)
@@ -79,6 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     FUZZ_CHECK(log.contains(QStringLiteral("place store error.")));
-    FUZZ_CHECK(contents(path) == input);
+    FUZZ_CHECK(FileContents::read(path) == input);
     return 0;
 }

@@ -1,4 +1,5 @@
 // The pure parts of the media toolchain: texts, colour counting, scaling, the two parses.
+#include "media/EncodeProgress.h"
 #include "media/NSTavoTools.h"
 #include "media/NSffmpegConvert264.h"
 #include "media/NSffprobe.h"
@@ -62,6 +63,22 @@ private slots:
     {
         QFETCH(QString, text);
         QTEST(text, "expected");
+    }
+
+    void encodeProgress()
+    {
+        QCOMPARE(EncodeProgress::text(30, 60), "50.0%");
+        QCOMPARE(EncodeProgress::fraction(30, 60), 0.5f);
+        QCOMPARE(EncodeProgress::text(90, 60), "100.0%"); // past the end
+        QCOMPARE(EncodeProgress::fraction(90, 60), 1.0f);
+        QCOMPARE(EncodeProgress::text(-1, 60), "0.0%");
+        QCOMPARE(EncodeProgress::fraction(-1, 60), 0.0f);
+        // Without a usable duration, the seconds alone.
+        for (const float duration :
+             {NSTavoTools::noDurationMark, 0.0f, -5.0f, notANumber, infinity}) {
+            QCOMPARE(EncodeProgress::text(7.04f, duration), "7.0 seconds.");
+            QCOMPARE(EncodeProgress::fraction(7.04f, duration), 0.0f);
+        }
     }
 
     void date()

@@ -5,6 +5,7 @@
 #include "platform/ToolCancellation.h"
 #include "platform/ToolRunner.h"
 #include "support/FakeExecutable.h"
+#include "support/TestRows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,39 +53,40 @@ class TestRunners : public QObject
 private slots:
     void init() { QFile::remove(pidFile()); }
 
-    void timeLimitEndsTheToolAndWhatItStarted()
+    // A run ends at its time limit, or at a cancellation from another thread, and so does what
+    // the tool started.
+    void runEndsWithWhatTheToolStarted_data()
     {
-        QElapsedTimer timer;
-        timer.start();
-        const ToolRunner::Outcome outcome = ToolRunner::run(hangingTool(), {pidFile()}, {300, {}});
-        QVERIFY(timer.elapsed() < 10'000);
-        QVERIFY(outcome.started);
-        QVERIFY(outcome.timedOut);
-        QVERIFY(!outcome.exitedCleanly());
-        QCOMPARE(outcome.standardOutput, QByteArray("started\n"));
-        QVERIFY(grandchild() > 0);
-        QTRY_VERIFY(!isAlive(grandchild()));
+        QTest::addColumn<bool>("cancel");
+        addRow("time limit", false);
+        addRow("cancellation from another thread", true);
     }
 
-    void cancellationFromAnotherThreadEndsTheRun()
+    void runEndsWithWhatTheToolStarted()
     {
+        QFETCH(bool, cancel);
         const QString tool = hangingTool();
         ToolCancellation cancellation;
         ToolRunner::Outcome outcome;
-        std::thread worker([&] {
-            ToolCancellation::Scope scope(cancellation);
-            outcome = ToolRunner::run(tool, {pidFile()});
-        });
-        QTRY_VERIFY(grandchild() > 0);
         QElapsedTimer timer;
         timer.start();
-        cancellation.cancel();
+        std::thread worker([&] {
+            ToolCancellation::Scope scope(cancellation);
+            outcome = ToolRunner::run(tool, {pidFile()}, {cancel ? -1 : 300, {}});
+        });
+        if (cancel) {
+            // Checked below, once the worker is joined.
+            (void)QTest::qWaitFor([this] { return grandchild() > 0; });
+            cancellation.cancel();
+        }
         worker.join();
         QVERIFY(timer.elapsed() < 10'000);
         QVERIFY(outcome.started);
-        QVERIFY(outcome.cancelled);
-        QVERIFY(!outcome.timedOut);
+        QCOMPARE(outcome.cancelled, cancel);
+        QCOMPARE(outcome.timedOut, !cancel);
         QVERIFY(!outcome.exitedCleanly());
+        QCOMPARE(outcome.standardOutput, QByteArray("started\n"));
+        QVERIFY(grandchild() > 0);
         QTRY_VERIFY(!isAlive(grandchild()));
     }
 
@@ -101,25 +103,19 @@ private slots:
         QVERIFY(!QFile::exists(mark));
     }
 
-    void jobResultsOnTheOwnerThread()
-    {
-        JobRunner runner;
-        QThread *worker = nullptr;
-        QThread *receiver = nullptr;
-        runner.run([&worker] { worker = QThread::currentThread(); },
-                   [&receiver] { receiver = QThread::currentThread(); });
-        QTRY_VERIFY(receiver);
-        QCOMPARE(receiver, QCoreApplication::instance()->thread());
-        QVERIFY(worker && worker != receiver);
-    }
-
+    // Results come on the owner's thread from a worker's; the latest job of a kind wins.
     void latestJobOfAKindWins()
     {
         JobRunner runner(1);
         QSemaphore started, open;
         std::atomic<int> ran{0};
+        std::atomic<QThread *> worker{nullptr};
         QList<int> delivered;
-        const auto deliver = [&delivered](int value) { delivered << value; };
+        QList<QThread *> receivers;
+        const auto deliver = [&](int value) {
+            delivered << value;
+            receivers << QThread::currentThread();
+        };
         // 1 holds the only thread while 2 and 3 queue behind it, then 4 supersedes them all.
         runner.runLatest(
             "preview",
@@ -133,7 +129,8 @@ private slots:
         for (int value : {2, 3})
             runner.runLatest(
                 "preview", [&, value] { return ++ran, value; }, deliver);
-        runner.run([] { return 10; }, deliver); // no kind: never superseded
+        runner.run( // no kind: never superseded
+            [&worker] { return worker = QThread::currentThread(), 10; }, deliver);
         runner.runLatest(
             "preview", [&] { return ++ran, 4; }, deliver);
         open.release();
@@ -149,6 +146,8 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(delivered, (QList<int>{10, 4, 6}));
         QCOMPARE(ran.load(), 1); // 2 and 3 never ran
+        QCOMPARE(receivers, QList<QThread *>(3, QCoreApplication::instance()->thread()));
+        QVERIFY(worker && worker != QCoreApplication::instance()->thread());
     }
 
     // The destructor drops the queued job, kills the tool the running one waits on, and joins.

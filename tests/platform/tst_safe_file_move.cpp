@@ -1,5 +1,6 @@
 // Replacing a file: on one file system and across two, and every failure keeps the original.
 #include "platform/SafeFileMove.h"
+#include "support/FileContents.h"
 #include "support/TestRows.h"
 
 #include <QDir>
@@ -13,18 +14,6 @@
 
 namespace
 {
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 dev_t deviceOf(const QString &path)
 {
     struct stat info = {};
@@ -77,12 +66,12 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString source = sourceDir.filePath("swap.mp4");
         const QString target = QDir(folder).filePath("clip 视频.mp4");
-        QVERIFY(writeFile(source, "trimmed"));
+        QVERIFY(FileContents::write(source, "trimmed"));
         if (obstacle == "folder")
             QVERIFY(QDir().mkpath(QDir(target).filePath("inside")));
         else
-            QVERIFY(writeFile(target, "original"));
-        const QByteArray before = obstacle == "folder" ? QByteArray() : readFile(target);
+            QVERIFY(FileContents::write(target, "original"));
+        const QByteArray before = obstacle == "folder" ? QByteArray() : FileContents::read(target);
         if (obstacle == "locked") QVERIFY(lockFolder(folder));
         const auto unlock = qScopeGuard([&] { unlockFolder(folder); });
 
@@ -92,15 +81,15 @@ private slots:
         QCOMPARE(replaced, obstacle.isEmpty());
         if (replaced) {
             QVERIFY2(error.isEmpty(), qPrintable(error));
-            QCOMPARE(readFile(target), QByteArray("trimmed"));
+            QCOMPARE(FileContents::read(target), QByteArray("trimmed"));
             QVERIFY(!QFile::exists(source));
         } else {
             QVERIFY(!error.isEmpty());
-            QCOMPARE(readFile(source), QByteArray("trimmed"));
+            QCOMPARE(FileContents::read(source), QByteArray("trimmed"));
             if (obstacle == "folder")
                 QVERIFY(QFileInfo(target).isDir());
             else
-                QCOMPARE(readFile(target), before);
+                QCOMPARE(FileContents::read(target), before);
         }
         // Nothing else is left beside the target: no temporary copy.
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),

@@ -64,12 +64,9 @@ class TestDownloadRegistry : public QObject
     {
         const auto task = newTask(m_site.url("late.mp4"));
         if (m_registry.start(task) != Start::Started) return nullptr;
-        QElapsedTimer timer;
-        timer.start();
-        while (processesMentioning(folder + "/ffprobe").isEmpty() && timer.elapsed() < 10000)
-            QTest::qWait(20);
-        if (processesMentioning(folder + "/ffprobe").isEmpty()) return nullptr;
-        return processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
+        const bool probing = QTest::qWaitFor(
+            [&] { return !processesMentioning(folder + "/ffprobe").isEmpty(); }, 10000);
+        return probing && processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
     }
     static std::shared_ptr<XTask> newTask(const QString &url, bool best = false)
     {
@@ -86,30 +83,11 @@ class TestDownloadRegistry : public QObject
         }
         return ends;
     }
-    // Waits for the task's end report; the last one.
-    std::optional<RunEnd> endOf(const std::shared_ptr<XTask> &task)
+    // The end report of a run started here (the queued report of a refusal counts too).
+    RunEnd endOf(const std::shared_ptr<XTask> &task, int reports = 1)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (endsOf(task).isEmpty() && timer.elapsed() < 60000)
-            QTest::qWait(20);
-        return endsOf(task).isEmpty() ? std::nullopt : std::optional(endsOf(task).last());
-    }
-    bool waitForEnd(const std::shared_ptr<XTask> &task)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (m_registry.isRunning(*task) && timer.elapsed() < 60000)
-            QTest::qWait(20);
-        return !m_registry.isRunning(*task);
-    }
-    bool runToEnd(const std::shared_ptr<XTask> &task)
-    {
-        return m_registry.start(task) == Start::Started && waitForEnd(task);
-    }
-    bool endedCompleted(const std::shared_ptr<XTask> &task) const
-    {
-        return !endsOf(task).isEmpty() && endsOf(task).last().outcome == RunOutcome::Completed;
+        (void)QTest::qWaitFor([&] { return endsOf(task).size() >= reports; }, 60000);
+        return endsOf(task).value(reports - 1, {RunOutcome::SaveFailed, "no end report"});
     }
     // stopAll(500) returns within bound and leaves nothing running, claimed or unsaved.
     void stopAllWithin(qint64 bound, const std::shared_ptr<XTask> &task, const QString &folder)
@@ -150,116 +128,78 @@ private slots:
                 });
     }
 
-    void directFileCompletesWithItsDetails()
+    // Why each run ended, what the task says of it, and the files it recorded.
+    void runEnds_data()
     {
-        const QString folder = useFolder("direct");
-        const auto task = newTask(m_site.url("a.mp4"));
-        QVERIFY(runToEnd(task));
-        QCOMPARE(endsOf(task).size(), 1);
-        QCOMPARE(endsOf(task).first().outcome, RunOutcome::Completed);
-        QCOMPARE(endsOf(task).first().reason, QString());
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
-        QVERIFY(task->completedDate().isValid());
-        QCOMPARE(task->progress(), 1.0f);
-        const auto recorded = files(task);
-        QCOMPARE(recorded.size(), 1);
-        const auto file = recorded.first();
-        QCOMPARE(file->localFile(), folder + "/a [a].mp4");
-        QCOMPARE(file->name(), "a [a]");
-        QCOMPARE(file->width(), std::optional<qint64>(320));
-        QCOMPARE(file->height(), std::optional<qint64>(240));
-        QCOMPARE(file->videoEncodeName(), "h264");
-        QVERIFY(qAbs(file->duration().value_or(0) - 2.0f) < 0.1f);
-        const QImage thumbnail = QImage::fromData(file->thumbnail(), "JPEG");
-        QVERIFY(!thumbnail.isNull());
-        QVERIFY(qMax(thumbnail.width(), thumbnail.height()) <= 1000);
-        QVERIFY(!task->thumbnail().isEmpty());
-        QCOMPARE(file->videoDescription(), "320 x 240    h264  00:00:02");
-        QVERIFY(!store().hasChanges()); // saved
-    }
-
-    void playlistGivesTwoRecords()
-    {
-        const QString folder = useFolder("playlist");
-        const auto task = newTask(m_site.url("two.html"));
-        QVERIFY(runToEnd(task));
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
-        QStringList paths;
-        for (const auto &file : files(task))
-            paths << file->localFile();
-        QCOMPARE(paths, (QStringList{folder + "/Two videos (1) [two-1].mp4",
-                                     folder + "/Two videos (2) [two-2].mp4"}));
-        QCOMPARE(task->worker()->numberOfTotal(), 2);
-    }
-
-    void endSaysWhy_data()
-    {
-        QTest::addColumn<QString>("ytdlp"); // a fake's body, "real" or "none"
+        QTest::addColumn<bool>("installed"); // yt-dlp in the working folder
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("claimedElsewhere");
         QTest::addColumn<RunOutcome>("outcome");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("reason"); // how a failure's reason begins
         QTest::addColumn<qint64>("status");
+        QTest::addColumn<QStringList>("names"); // of the files recorded
 
         const qint64 failed = XTask::StatusFailed;
         const qint64 created = XTask::StatusCreated;
-        addRow("failed, with yt-dlp's reason", "real", "nothing-here.mp4", false,
-               RunOutcome::Failed, "HTTP Error 404", failed);
-        // What yt-dlp writes when the server goes away mid-download.
-        addRow("failed, the reason after a carriage return",
-               "printf 'ERROR: \\r\\n[download] Got error: Connection reset by peer\\n' "
-               ">&2\nexit 1\n",
-               "a.mp4", false, RunOutcome::Failed, "[download] Got error: Connection reset by peer",
-               failed);
-        addRow("not set up", "none", "a.mp4", false, RunOutcome::NotSetUp, QString(), created);
-        addRow("refused", "real", "a.mp4", true, RunOutcome::Refused,
-               "another process is downloading the task", created);
+        const qint64 completed = XTask::StatusCompleted;
+        addRow("direct file", true, "a.mp4", false, RunOutcome::Completed, QString(), completed,
+               QStringList{"a [a].mp4"});
+        addRow("playlist", true, "two.html", false, RunOutcome::Completed, QString(), completed,
+               QStringList{"Two videos (1) [two-1].mp4", "Two videos (2) [two-2].mp4"});
+        // The page's first video is missing: the task fails, and keeps the second.
+        addRow("failure keeps what finished", true, "missing.html", false, RunOutcome::Failed,
+               "unable to download video data: HTTP Error 404: Not Found", failed,
+               QStringList{"Missing first (2) [missing-2].mp4"});
+        addRow("failed, with yt-dlp's reason", true, "nothing-here.mp4", false, RunOutcome::Failed,
+               "[generic] None: Unable to download webpage: HTTP Error 404", failed, QStringList());
+        addRow("not set up", false, "a.mp4", false, RunOutcome::NotSetUp, QString(), created,
+               QStringList());
+        addRow("refused", true, "a.mp4", true, RunOutcome::Refused,
+               "another process is downloading the task", created, QStringList());
     }
 
-    void endSaysWhy()
+    void runEnds()
     {
-        QFETCH(QString, ytdlp);
+        QFETCH(bool, installed);
         QFETCH(QString, path);
         QFETCH(bool, claimedElsewhere);
         QFETCH(RunOutcome, outcome);
         QFETCH(QString, reason);
         QFETCH(qint64, status);
-        if (ytdlp == "real")
-            useFolder(QTest::currentDataTag());
-        else
-            useFolder(QTest::currentDataTag(), "yt-dlp", ytdlp == "none" ? "" : ytdlp);
+        QFETCH(QStringList, names);
+        const QString folder = installed ? useFolder(QTest::currentDataTag())
+                                         : useFolder(QTest::currentDataTag(), "yt-dlp");
         const auto task = newTask(m_site.url(path));
         const auto claim = claimedElsewhere ? store().claimTask(*task) : nullptr;
         QCOMPARE(m_registry.start(task), claimedElsewhere ? Start::Refused : Start::Started);
-        const auto end = endOf(task);
-        QVERIFY(end);
-        QCOMPARE(end->outcome, outcome);
-        if (outcome == RunOutcome::Failed)
-            QVERIFY2(end->reason.contains(reason), qPrintable(end->reason));
-        else
-            QCOMPARE(end->reason, reason);
+        const RunEnd end = endOf(task);
+        QCOMPARE(end.outcome, outcome);
+        QVERIFY2(outcome == RunOutcome::Failed ? end.reason.startsWith(reason)
+                                               : end.reason == reason,
+                 qPrintable(end.reason));
+        QTest::qWait(50);
         QCOMPARE(endsOf(task).size(), 1);
+        QVERIFY(!m_registry.isRunning(*task));
         QCOMPARE(task->currentStatus(), status);
-        if (outcome == RunOutcome::Failed)
-            QCOMPARE(task->failed_reason(), end->reason);
-        else
-            QVERIFY(task->failed_reason().isNull());
-        QVERIFY(files(task).isEmpty());
-        QVERIFY(!store().hasChanges());
-    }
-
-    // The page's first video is missing: the task fails, and keeps the second.
-    void failureKeepsWhatFinished()
-    {
-        const QString folder = useFolder("failures");
-        const auto task = newTask(m_site.url("missing.html"));
-        QVERIFY(runToEnd(task));
-        QVERIFY(!endedCompleted(task));
-        QCOMPARE(task->currentStatus(), XTask::StatusFailed);
-        QCOMPARE(task->failed_reason(), "unable to download video data: HTTP Error 404: Not Found");
-        QCOMPARE(files(task).size(), 1);
-        QCOMPARE(files(task).first()->localFile(), folder + "/Missing first (2) [missing-2].mp4");
-        QVERIFY(!task->completedDate().isValid());
+        QCOMPARE(task->failed_reason(), outcome == RunOutcome::Failed ? end.reason : QString());
+        QCOMPARE(task->completedDate().isValid(), status == XTask::StatusCompleted);
+        QStringList recorded;
+        for (const auto &file : files(task)) {
+            recorded << QFileInfo(file->localFile()).fileName();
+            QCOMPARE(QFileInfo(file->localFile()).path(), folder);
+            QCOMPARE(file->name(), QFileInfo(file->localFile()).completeBaseName());
+            QCOMPARE(file->videoDescription(), "320 x 240    h264  00:00:02");
+            QVERIFY(qAbs(file->duration().value_or(0) - 2.0f) < 0.1f);
+            const QImage thumbnail = QImage::fromData(file->thumbnail(), "JPEG");
+            QVERIFY(!thumbnail.isNull() && qMax(thumbnail.width(), thumbnail.height()) <= 1000);
+        }
+        QCOMPARE(recorded, names);
+        if (names.size() > 1) QCOMPARE(task->worker()->numberOfTotal(), names.size());
+        if (outcome == RunOutcome::Completed) {
+            if (names.size() == 1) QCOMPARE(task->progress(), 1.0f);
+            QVERIFY(!task->thumbnail().isEmpty());
+        }
+        QVERIFY(!store().hasChanges()); // saved
     }
 
     // The real yt-dlp writes its errors on standard error at the end; this one does not. The
@@ -274,38 +214,13 @@ private slots:
         QCOMPARE(m_registry.start(task), Start::Started);
         QTRY_COMPARE_WITH_TIMEOUT(task->currentStatus(), XTask::StatusFailed, 5000);
         QCOMPARE(task->failed_reason(), "first try failed");
-        QVERIFY(waitForEnd(task));
+        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
         QCOMPARE(task->progress(), 0.5f);
-        QVERIFY(endedCompleted(task));
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
         QCOMPARE(task->failed_reason(), "first try failed");
     }
 
-    void pauseThenSecondStartCompletes()
-    {
-        const QString folder = useFolder("paused");
-        const auto task = newTask(m_site.url("slow/60000/a.mp4"));
-        QCOMPARE(m_registry.start(task), Start::Started);
-        QTRY_VERIFY_WITH_TIMEOUT(task->progress() > 0.0f, 20000);
-        m_registry.pause(task);
-        QCOMPARE(task->currentStatus(), XTask::StatusCreated);
-        QVERIFY(waitForEnd(task));
-        QVERIFY(!endedCompleted(task));
-        QCOMPARE(task->currentStatus(), XTask::StatusCreated);
-        QVERIFY(!task->completedDate().isValid());
-        QVERIFY(task->failed_reason().isNull()); // "Interrupted by user" does not count
-        QVERIFY(files(task).isEmpty());
-        QVERIFY(processesMentioning(folder).isEmpty());
-
-        QVERIFY(runToEnd(task));
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
-        const auto recorded = files(task);
-        QCOMPARE(recorded.size(), 1);
-        QVERIFY(QFileInfo::exists(recorded.first()->localFile()));
-        QCOMPARE(recorded.first()->width(), std::optional<qint64>(320));
-        QCOMPARE(recorded.first()->videoEncodeName(), "h264");
-    }
-
+    // A start right after a pause waits for the first run to end, and is no second run.
     void resumeRightAfterPauseWaitsForTheFirstRun()
     {
         const QString folder = useFolder("resumed at once");
@@ -314,19 +229,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(task->progress() > 0.0f, 20000);
         const std::shared_ptr<NSYtdlpTask> firstRunner = task->worker();
         m_registry.pause(task);
+        QCOMPARE(task->currentStatus(), XTask::StatusCreated);
         QCOMPARE(m_registry.start(task), Start::Queued);
         int mostAtOnce = 0;
-        QElapsedTimer timer;
-        timer.start();
-        while (m_registry.isRunning(*task) && timer.elapsed() < 30000) {
-            mostAtOnce = qMax(mostAtOnce, ytdlpRuns(folder));
-            QTest::qWait(20);
-        }
-        QVERIFY(!m_registry.isRunning(*task));
+        (void)QTest::qWaitFor(
+            [&] {
+                mostAtOnce = qMax(mostAtOnce, ytdlpRuns(folder));
+                return !m_registry.isRunning(*task);
+            },
+            30000);
+        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
         QCOMPARE(mostAtOnce, 1);
         QVERIFY(task->worker() != firstRunner);
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
+        QVERIFY(task->failed_reason().isNull()); // "Interrupted by user" does not count
         QCOMPARE(files(task).size(), 1);
+        QVERIFY(FileContents::same(files(task).first()->localFile(), m_site.siteFile("a.mp4")));
+        QCOMPARE(files(task).first()->videoEncodeName(), "h264");
     }
 
     // Paused while the audio comes: the finished video piece is recorded; the resume merges
@@ -337,16 +256,18 @@ private slots:
         const auto task = newTask(m_site.url("dash/slowaudio.mpd"), true);
         QCOMPARE(m_registry.start(task), Start::Started);
         QTRY_VERIFY_WITH_TIMEOUT(QDir(folder).entryList({"*.mp4"}, QDir::Files).size() == 1, 20000);
-        QVERIFY(m_registry.isRunning(*task));
         m_registry.pause(task);
-        QVERIFY(waitForEnd(task));
+        QCOMPARE(endOf(task).outcome, RunOutcome::Paused);
         QCOMPARE(task->currentStatus(), XTask::StatusCreated);
+        QVERIFY(!task->completedDate().isValid());
+        QVERIFY(processesMentioning(folder).isEmpty());
         QVERIFY2(files(task).size() == 1, qPrintable(QDir(folder).entryList().join(" | ")));
         const QString piece = files(task).first()->localFile();
         QVERIFY2(piece.endsWith(".mp4") && piece != folder + "/slowaudio [slowaudio].mp4",
                  qPrintable(piece));
 
-        QVERIFY(runToEnd(task));
+        QCOMPARE(m_registry.start(task), Start::Started);
+        QCOMPARE(endOf(task, 2).outcome, RunOutcome::Completed);
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
         const auto recorded = files(task);
         QCOMPARE(recorded.size(), 1);
@@ -367,31 +288,26 @@ private slots:
         QCOMPARE(m_registry.start(task), Start::Started);
         QTest::qWait(300);
         QCOMPARE(m_registry.start(task), Start::AlreadyRunning);
-        const auto end = endOf(task);
-        QVERIFY(end);
-        QCOMPARE(end->outcome, RunOutcome::Failed);
-        QCOMPARE(end->reason, "gave up");
+        const RunEnd end = endOf(task);
+        QCOMPARE(end.outcome, RunOutcome::Failed);
+        QCOMPARE(end.reason, "gave up");
         QTest::qWait(1500); // a restart would have run yt-dlp again by now
-        QFile file(starts);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().count('\n'), 1);
+        QCOMPARE(FileContents::read(starts).count('\n'), 1);
         QCOMPARE(endsOf(task).size(), 1);
         QVERIFY(!m_registry.isRunning(*task));
     }
 
+    // A pause once yt-dlp has ended (its file is being probed), and one once the completion
+    // has begun: the task completes either way.
     void pauseAfterYtdlpEndedLetsTheTaskComplete()
     {
-        // The probing of the file (part of recording it) is slow.
         const QString folder =
             useQuickFolder("late pause", "sleep 1\nexec /usr/bin/ffprobe \"$@\"\n");
         const auto task = startUntilProbing(folder);
         QVERIFY(task);
         QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
         QCOMPARE(m_registry.start(task), Start::AlreadyRunning); // no restart either
-        const auto end = endOf(task);
-        QVERIFY(end);
-        QCOMPARE(end->outcome, RunOutcome::Completed);
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
+        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
         QCOMPARE(files(task).size(), 1);
         QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::NotRunning);
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
@@ -411,11 +327,8 @@ private slots:
         QVERIFY(m_registry.isRunning(*task));
         // The task itself refuses a pause once its completion has begun, whoever asks.
         QVERIFY(!task->pauseDownload());
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
         QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
-        const auto end = endOf(task);
-        QVERIFY(end);
-        QCOMPARE(end->outcome, RunOutcome::Completed);
+        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
         QVERIFY(task->completedDate().isValid());
         QVERIFY(!store().hasChanges());
@@ -434,9 +347,8 @@ private slots:
         QCOMPARE(m_registry.removeWhenEnded(task),
                  DownloadRegistry::RemoveAnswer::RemovedWhenEnded);
         QCOMPARE(m_registry.start(task), Start::Refused);
-        QTRY_COMPARE_WITH_TIMEOUT(endsOf(task).size(), 2, 20000);
-        QCOMPARE(endsOf(task).first().outcome, RunOutcome::Refused);
-        QCOMPARE(endsOf(task).last().outcome, RunOutcome::Removed);
+        QCOMPARE(endOf(task).outcome, RunOutcome::Refused);
+        QCOMPARE(endOf(task, 2).outcome, RunOutcome::Removed);
         QVERIFY(!m_registry.isRunning(*task));
         QVERIFY(task->isDeleted());
         QVERIFY(!store().existHistorys().contains(task));
@@ -482,16 +394,13 @@ private slots:
         QCOMPARE(m_registry.start(first), Start::Started);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + "/a [a].mp4.part").size() > 0, 20000);
         QCOMPARE(m_registry.start(second), Start::Started);
-        const auto refused = endOf(second);
-        QVERIFY(refused);
-        QCOMPARE(refused->outcome, RunOutcome::Failed);
-        QCOMPARE(refused->reason,
+        const RunEnd refused = endOf(second);
+        QCOMPARE(refused.outcome, RunOutcome::Failed);
+        QCOMPARE(refused.reason,
                  QString("Another download is writing %1/a [a].mp4; this one stops.").arg(folder));
         QVERIFY(files(second).isEmpty());
         QVERIFY(m_registry.isRunning(*first));
-        const auto completed = endOf(first);
-        QVERIFY(completed);
-        QCOMPARE(completed->outcome, RunOutcome::Completed);
+        QCOMPARE(endOf(first).outcome, RunOutcome::Completed);
         QVERIFY(FileContents::same(folder + "/a [a].mp4", m_site.siteFile("a.mp4")));
     }
 };

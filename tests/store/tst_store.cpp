@@ -383,44 +383,35 @@ private slots:
                  QByteArray("set after a read"));
     }
 
-    void idsAreNeverGivenTwice()
+    // Removal takes the task's file records and thumbnails along; ids are never given twice.
+    void removalTakesTheRecordsAndIdsAreNeverGivenTwice()
     {
         {
             auto store = m_history->open();
-            store->creatTaskURL("https://a.example/1", {}, {});
+            addFile(*store, store->creatTaskURL("https://a.example/1", {}, {}), "kept");
             auto newest = store->creatTaskURL("https://a.example/2", {}, {});
-            addFile(*store, newest, "Clip");
+            newest->setThumbnail("t");
+            addFile(*store, newest, "one")->setThumbnail("1");
+            addFile(*store, newest, "two");
             QVERIFY(store->save());
             QCOMPARE(newest->rowId(), 2);
             QVERIFY(store->removeItem(newest));
+            QVERIFY(newest->isDeleted());
+            QCOMPARE(count("XFile"), 1);
+            QCOMPARE(count("XFile_thumbnail"), 0);
+            QCOMPARE(count("XTask_thumbnail"), 0);
             auto next = store->creatTaskURL("https://a.example/3", {}, {});
             QVERIFY(store->save());
             QCOMPARE(next->rowId(), 3);
             QVERIFY(store->removeItem(next));
         }
         auto reopened = m_history->open();
+        QCOMPARE(urlsOf(reopened->existHistorys()), {"https://a.example/1"});
         auto later = reopened->creatTaskURL("https://a.example/4", {}, {});
         const auto file = addFile(*reopened, later, "Other");
         QVERIFY(reopened->save());
         QCOMPARE(later->rowId(), 4);
-        QCOMPARE(file->rowId(), 2);
-    }
-
-    void removeItemTakesTheFileRecordsAlong()
-    {
-        auto store = m_history->open();
-        auto task = store->creatTaskURL("t", QString(), QString());
-        task->setThumbnail("t");
-        addFile(*store, task, "one")->setThumbnail("1");
-        addFile(*store, task, "two");
-        addFile(*store, store->creatTaskURL("other", QString(), QString()), "three");
-        QVERIFY(store->save());
-        QVERIFY(store->removeItem(task));
-        QVERIFY(task->isDeleted());
-        QCOMPARE(urlsOf(m_history->open()->existHistorys()), {"other"});
-        QCOMPARE(count("XFile"), 1);
-        QCOMPARE(count("XFile_thumbnail"), 0);
-        QCOMPARE(count("XTask_thumbnail"), 0);
+        QCOMPARE(file->rowId(), 4);
     }
 
     // A note edited in one process must not undo another's completion of the same task.
@@ -537,18 +528,6 @@ private slots:
         QCOMPARE(files.at(1)->width(), std::nullopt);
     }
 
-    void saveFromAnotherThreadIsQueuedToTheMainThread()
-    {
-        auto store = m_history->open();
-        store->creatTaskURL("https://queued", QString(), QString());
-        bool answer = false;
-        std::thread([&] { answer = store->save(); }).join();
-        QVERIFY(answer);
-        QCOMPARE(count("XTask"), 0);
-        QTRY_COMPARE(count("XTask"), 1);
-        QVERIFY(!store->hasChanges());
-    }
-
     // A save that fails rolls back and discards nothing: the next save writes it all once.
     void failedSaveKeepsTheChanges()
     {
@@ -579,12 +558,19 @@ private slots:
         QCOMPARE(store->filesForTask(task).size(), 1);
     }
 
-    // A download thread still holds the task (and records its files) when the user removes
-    // it: nothing it does afterwards may bring the task or its files back.
-    void removedTaskStaysRemoved()
+    // A save from another thread is queued to the main thread. A download thread still holds
+    // the task (and records its files) when the user removes it: nothing it does afterwards
+    // may bring the task or its files back.
+    void threadSavesAreQueuedAndNeverReviveARemovedTask()
     {
         auto store = m_history->open();
         auto task = store->creatTaskURL("removed", QString(), QString());
+        bool answer = false;
+        std::thread([&] { answer = store->save(); }).join();
+        QVERIFY(answer);
+        QCOMPARE(count("XTask"), 0);
+        QTRY_COMPARE(count("XTask"), 1);
+        QVERIFY(!store->hasChanges());
         store->createFile(QUrl::fromLocalFile("/W/before.mp4"))->setTask(task);
         QVERIFY(store->save());
         QVERIFY(store->removeItem(task));

@@ -64,46 +64,30 @@ private slots:
         QVERIFY(Settings::ffmpegURL().isEmpty());
     }
 
+    // The folder's name holds characters a URL gives a meaning to.
     void workingFolderCountsOnlyWithYtdlpInIt()
     {
         QTemporaryDir root;
-        const QString folder = makeFolder(root, QStringLiteral("work"), {QStringLiteral("ffmpeg")});
+        const QString folder = makeFolder(root, QStringLiteral("a #b %41 ?c"), {"ffmpeg"});
         Settings::setFolder(Settings::KEY_WORKING_URL_DATA, folder);
         QVERIFY(Settings::ytdlpPath().isEmpty());
         QCOMPARE(Settings::ffmpegURL().toLocalFile(), folder + QStringLiteral("/ffmpeg"));
         FakeExecutable::write(QDir(folder).filePath(QStringLiteral("yt-dlp")),
                               QStringLiteral("exit 0\n"));
         QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
-    }
-
-    void ffmpegFolderKeyWinsOverTheWorkingFolder()
-    {
-        QTemporaryDir root;
-        const QString work = makeFolder(root, QStringLiteral("work"),
-                                        {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
-        const QString tools = makeFolder(root, QStringLiteral("tools"), {QStringLiteral("ffmpeg")});
-        Settings::setFolder(Settings::KEY_WORKING_URL_DATA, work);
+        // The ffmpeg folder, when set, wins while it holds ffmpeg.
+        const QString tools = makeFolder(root, QStringLiteral("tools"), {"ffmpeg"});
         Settings::setFolder(Settings::KEY_FFMPEG_URL, tools);
         QCOMPARE(Settings::ffmpegURL().toLocalFile(), tools + QStringLiteral("/ffmpeg"));
         QFile::remove(tools + QStringLiteral("/ffmpeg"));
         QVERIFY(Settings::ffmpegURL().isEmpty());
     }
 
-    void folderNamesMayHoldUrlCharacters()
-    {
-        QTemporaryDir root;
-        const QString folder = makeFolder(root, QStringLiteral("a #b %41 ?c"),
-                                          {QStringLiteral("yt-dlp"), QStringLiteral("ffmpeg")});
-        Settings::setFolder(Settings::KEY_WORKING_URL_DATA, folder);
-        QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
-        QCOMPARE(Settings::ffmpegURL().toLocalFile(), folder + QStringLiteral("/ffmpeg"));
-    }
-
     // What another process (or a person) wrote is text; it must read the same way.
     void valuesWrittenAsTextReadByConversion()
     {
         QTemporaryDir root;
-        const QString folder = makeFolder(root, QStringLiteral("work"), {QStringLiteral("yt-dlp")});
+        const QString folder = makeFolder(root, QStringLiteral("work"), {"yt-dlp"});
         QFile file(settingsFile());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("[General]\nKEY_AUDO_START_DOWNLOAD=true\nKEY_DEFAULT_REMOVE_START=2.5\n"

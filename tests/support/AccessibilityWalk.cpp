@@ -9,25 +9,11 @@ namespace
 
 bool isInteractive(QAccessible::Role role)
 {
-    static const QSet<QAccessible::Role> roles = {QAccessible::PushButton,
-                                                  QAccessible::CheckBox,
-                                                  QAccessible::RadioButton,
-                                                  QAccessible::ComboBox,
-                                                  QAccessible::EditableText,
-                                                  QAccessible::SpinBox,
-                                                  QAccessible::Slider,
-                                                  QAccessible::ButtonMenu,
-                                                  QAccessible::ButtonDropDown,
-                                                  QAccessible::ButtonDropGrid,
-                                                  QAccessible::Link,
-                                                  QAccessible::MenuItem,
-                                                  QAccessible::PageTab,
-                                                  QAccessible::ScrollBar,
-                                                  QAccessible::Dial,
-                                                  QAccessible::HotkeyField,
-                                                  QAccessible::ListItem,
-                                                  QAccessible::TreeItem,
-                                                  QAccessible::Cell};
+    using enum QAccessible::Role;
+    static const QSet<QAccessible::Role> roles = {
+        PushButton, CheckBox,       RadioButton,    ComboBox, EditableText, SpinBox, Slider,
+        ButtonMenu, ButtonDropDown, ButtonDropGrid, Link,     MenuItem,     PageTab, ScrollBar,
+        Dial,       HotkeyField,    ListItem,       TreeItem, Cell};
     return roles.contains(role);
 }
 

@@ -1,6 +1,7 @@
 #include "support/DownloadFixture.h"
 
 #include "download/NSYtdlpTask.h"
+#include "support/FileContents.h"
 #include "support/FuzzSeeds.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
@@ -11,21 +12,17 @@
 namespace
 {
 
-bool writeFile(const QString &path, const QString &text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
-}
+// The audio of dash/slowaudio.mpd comes at this many bytes a second.
+constexpr int slowAudioRate = 8000;
 
 } // namespace
 
 bool DownloadFixture::start()
 {
-    const QDir site(m_site.path());
-    if (!MediaFactory::makeClip(site.filePath("a.mp4"), 2) ||
-        !QFile::copy(site.filePath("a.mp4"), site.filePath("b.mp4")) ||
-        !MediaFactory::makeDash(site.filePath("dash"), 2) ||
-        !MediaFactory::makeBlob(site.filePath("large.mp4"), largeFileBytes))
+    if (!MediaFactory::makeClip(siteFile("a.mp4"), 2) ||
+        !QFile::copy(siteFile("a.mp4"), siteFile("b.mp4")) ||
+        !MediaFactory::makeDash(siteFile("dash"), 2) ||
+        !MediaFactory::makeBlob(siteFile("large.mp4"), largeFileBytes))
         return false;
     m_server = std::make_unique<MediaServer>(m_site.path());
     return m_server->isRunning() && writePages();
@@ -33,34 +30,29 @@ bool DownloadFixture::start()
 
 bool DownloadFixture::writePages() const
 {
-    const QDir site(m_site.path());
     // The page's JSON-LD must name the video by an absolute URL, so it is written once the
     // server's port is known.
-    const QString ld =
-        QStringLiteral(
-            "<html><head><title>Clip page</title><script type=\"application/ld+json\">"
-            "{\"@context\":\"https://schema.org\",\"@type\":\"VideoObject\",\"name\":\"LD Clip\","
-            "\"description\":\"First line of the description\\nsecond line\",\"contentUrl\":\"%1\","
-            "\"uploadDate\":\"2024-01-01\"}</script></head><body></body></html>\n")
-            .arg(url("a.mp4"));
-    const QString two =
-        QStringLiteral("<html><head><title>Two videos</title></head><body>"
-                       "<video src=\"/a.mp4\"></video><video src=\"/b.mp4\"></video>"
-                       "</body></html>\n");
-    const QString missing = QStringLiteral("<html><head><title>Missing first</title></head><body>"
-                                           "<video src=\"/gone.mp4\"></video><video src=\"/b.mp4\">"
-                                           "</video></body></html>\n");
-    return writeFile(site.filePath("ld.html"), ld) && writeFile(site.filePath("two.html"), two) &&
-           writeFile(site.filePath("missing.html"), missing) && writeSlowAudioManifest();
+    const QByteArray ld =
+        "<html><head><title>Clip page</title><script type=\"application/ld+json\">"
+        "{\"@context\":\"https://schema.org\",\"@type\":\"VideoObject\",\"name\":\"LD Clip\","
+        "\"description\":\"First line of the description\\nsecond line\",\"contentUrl\":\"" +
+        url("a.mp4").toUtf8() +
+        "\",\"uploadDate\":\"2024-01-01\"}</script></head><body></body></html>\n";
+    const auto videos = [](const char *title, const char *first) {
+        return QByteArray("<html><head><title>") + title + "</title></head><body><video src=\"/" +
+               first + "\"></video><video src=\"/b.mp4\"></video></body></html>\n";
+    };
+    return FileContents::write(siteFile("ld.html"), ld) &&
+           FileContents::write(siteFile("two.html"), videos("Two videos", "a.mp4")) &&
+           FileContents::write(siteFile("missing.html"), videos("Missing first", "gone.mp4")) &&
+           writeSlowAudioManifest();
 }
 
 // The audio's segments are fetched through the rate-limited path, so that a download can be
 // caught after the video piece has finished and while the audio is still coming.
 bool DownloadFixture::writeSlowAudioManifest() const
 {
-    QFile manifest(m_site.filePath("dash/manifest.mpd"));
-    if (!manifest.open(QIODevice::ReadOnly)) return false;
-    const QString text = QString::fromUtf8(manifest.readAll());
+    const QString text = QString::fromUtf8(FileContents::read(siteFile("dash/manifest.mpd")));
     const qsizetype audio = text.indexOf(QStringLiteral("contentType=\"audio\""));
     if (audio < 0) return false;
     const QString slow = QStringLiteral("\"/slow/%1/dash/").arg(slowAudioRate);
@@ -68,7 +60,7 @@ bool DownloadFixture::writeSlowAudioManifest() const
     audioPart.replace(QStringLiteral("\"init-stream"), slow + QStringLiteral("init-stream"))
         .replace(QStringLiteral("\"chunk-stream"), slow + QStringLiteral("chunk-stream"));
     const QString slowed = text.left(audio) + audioPart;
-    return slowed != text && writeFile(m_site.filePath("dash/slowaudio.mpd"), slowed);
+    return slowed != text && FileContents::write(siteFile("dash/slowaudio.mpd"), slowed.toUtf8());
 }
 
 QString DownloadFixture::makeWorkingFolder(const QString &name) const

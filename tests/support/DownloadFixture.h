@@ -11,12 +11,11 @@ class NSYtdlpTaskDelegate;
 
 // A local site for downloads: clips, a JSON-LD page, a page with two videos, the same with
 // its first video missing, a DASH presentation (also as dash/slowaudio.mpd, whose audio comes
-// at slowAudioRate bytes a second), and a large file; served on 127.0.0.1.
+// slowly), and a large file; served on 127.0.0.1.
 class DownloadFixture
 {
 public:
     static constexpr qint64 largeFileBytes = 3 * 1024 * 1024;
-    static constexpr int slowAudioRate = 8000;
 
     // Builds the media and starts the server; false when either failed.
     bool start();

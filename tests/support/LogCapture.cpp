@@ -33,19 +33,6 @@ QStringList LogCapture::lines() const
     return m_lines;
 }
 
-bool LogCapture::contains(const QString &line) const
-{
-    return lines().contains(line);
-}
-
-bool LogCapture::containsPart(const QString &part) const
-{
-    for (const QString &line : lines()) {
-        if (line.contains(part)) return true;
-    }
-    return false;
-}
-
 void LogCapture::clear()
 {
     std::lock_guard locker(m_mutex);

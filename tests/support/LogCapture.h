@@ -14,8 +14,8 @@ public:
     LogCapture &operator=(const LogCapture &) = delete;
 
     QStringList lines() const;
-    bool contains(const QString &line) const;
-    bool containsPart(const QString &part) const;
+    bool contains(const QString &line) const { return lines().contains(line); }
+    bool containsPart(const QString &part) const { return !lines().filter(part).isEmpty(); }
     void clear();
 
 private:

@@ -18,15 +18,44 @@ public:
         float speed;
     };
 
-    void downloadStoppedWithReason(const QString &reason) override;
-    void progress(float progress, float size, float speed) override;
+    void downloadStoppedWithReason(const QString &reason) override
+    {
+        std::lock_guard locker(m_mutex);
+        m_reasons << reason;
+        m_threads << QThread::currentThread();
+    }
+    void progress(float progress, float size, float speed) override
+    {
+        std::lock_guard locker(m_mutex);
+        m_progress.append({progress, size, speed});
+        m_threads << QThread::currentThread();
+    }
 
-    QStringList reasons() const;
-    QList<Progress> progressReports() const;
-    bool calledOnThread(const QThread *thread) const;
-    void clear();
+    QStringList reasons() const { return unshared(m_reasons); }
+    QList<Progress> progressReports() const { return unshared(m_progress); }
+    bool calledOnThread(const QThread *thread) const
+    {
+        std::lock_guard locker(m_mutex);
+        return m_threads.contains(thread);
+    }
+    void clear()
+    {
+        std::lock_guard locker(m_mutex);
+        m_reasons.clear();
+        m_progress.clear();
+        m_threads.clear();
+    }
 
 private:
+    // A copy not shared with the list the run's thread appends to: Qt decides whether a list
+    // may grow in place with a relaxed read of its sharing count, which orders nothing against
+    // the reader's release of its copy after the lock (a report under ThreadSanitizer).
+    template <typename T> QList<T> unshared(const QList<T> &list) const
+    {
+        std::lock_guard locker(m_mutex);
+        return QList<T>(list.cbegin(), list.cend());
+    }
+
     mutable std::mutex m_mutex;
     QStringList m_reasons;
     QList<Progress> m_progress;

@@ -4,8 +4,7 @@
 
 // One row of a data-driven test on one line: addRow("name", a, b) is
 // QTest::newRow("name") << a << b. Each value must have its column's type.
-template <typename... Values>
-void addRow(const char *name, const Values &...values)
+template <typename... Values> void addRow(const char *name, const Values &...values)
 {
     (QTest::newRow(name) << ... << values);
 }

@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""Local HTTP server for the tests: serves one folder with Range requests.
+"""The tests' HTTP server: serves the folder given on 127.0.0.1, whole files or by Range.
 
-Paths:
-  /FILE                    the file, whole or by Range (206)
-  /slow/RATE/FILE          the same, sent at about RATE bytes per second
-Any missing file answers 404. The chosen port is printed on the first line of
-standard output, so a test can start this on port 0 and read it back.
+/slow/RATE/FILE sends FILE at about RATE bytes a second; a missing file answers 404. The
+port is printed on the first line, so a test starts this on port 0 and reads it back.
 """
 import http.server
 import os
@@ -16,7 +13,7 @@ import threading
 import time
 import urllib.parse
 
-ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
+ROOT = os.path.abspath(sys.argv[1])
 CHUNK = 16384
 TYPES = {".mp4": "video/mp4", ".m4a": "audio/mp4", ".m4s": "video/iso.segment",
          ".mpd": "application/dash+xml", ".html": "text/html; charset=utf-8",
@@ -29,86 +26,74 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def resolve(self):
-        path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
-        rate = 0
-        m = re.match(r"^/slow/(\d+)(/.*)$", path)
-        if m:
-            rate, path = int(m.group(1)), m.group(2)
-        full = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
-        if not full.startswith(ROOT + os.sep) or not os.path.isfile(full):
-            return None, 0
-        return full, rate
-
     def do_HEAD(self):
         self.serve(False)
 
     def do_GET(self):
         self.serve(True)
 
+    def resolve(self):
+        path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
+        slow = re.match(r"^/slow/(\d+)(/.*)$", path)
+        rate, path = (int(slow.group(1)), slow.group(2)) if slow else (0, path)
+        full = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
+        inside = full.startswith(ROOT + os.sep) and os.path.isfile(full)
+        return (full if inside else None), rate
+
+    def head(self, code, length, headers=()):
+        self.send_response(code)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+
     def serve(self, with_body):
         full, rate = self.resolve()
         if full is None:
-            body = b"not found"
-            self.send_response(404)
-            self.send_header("Content-Type", "text/plain")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
+            self.head(404, len(b"not found"), [("Content-Type", "text/plain")])
             if with_body:
-                self.wfile.write(body)
+                self.wfile.write(b"not found")
             return
         size = os.path.getsize(full)
-        start, end = 0, size - 1
-        rng = self.headers.get("Range")
-        m = re.match(r"bytes=(\d*)-(\d*)$", rng or "")
-        if m and (m.group(1) or m.group(2)):
-            if m.group(1):
-                start = int(m.group(1))
-                end = int(m.group(2)) if m.group(2) else size - 1
+        start, end, code = 0, size - 1, 200
+        asked = re.match(r"bytes=(\d*)-(\d*)$", self.headers.get("Range") or "")
+        if asked and (asked.group(1) or asked.group(2)):
+            if asked.group(1):
+                start = int(asked.group(1))
+                end = min(int(asked.group(2) or size - 1), size - 1)
             else:
-                start = max(0, size - int(m.group(2)))
-            end = min(end, size - 1)
+                start = max(0, size - int(asked.group(2)))
             if start > end:
-                self.send_response(416)
-                self.send_header("Content-Range", "bytes */%d" % size)
-                self.send_header("Content-Length", "0")
-                self.end_headers()
+                self.head(416, 0, [("Content-Range", "bytes */%d" % size)])
                 return
-            self.send_response(206)
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end, size))
-        else:
-            self.send_response(200)
-        ext = os.path.splitext(full)[1].lower()
-        self.send_header("Content-Type", TYPES.get(ext, "application/octet-stream"))
-        self.send_header("Accept-Ranges", "bytes")
-        self.send_header("Content-Length", str(end - start + 1))
-        self.end_headers()
+            code = 206
+        headers = [("Content-Type", TYPES.get(os.path.splitext(full)[1].lower(),
+                                              "application/octet-stream")),
+                   ("Accept-Ranges", "bytes")]
+        if code == 206:
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (start, end, size)))
+        self.head(code, end - start + 1, headers)
         if with_body:
-            self.send_body(full, start, end, rate)
+            self.send_body(full, start, end - start + 1, rate)
 
-    def send_body(self, full, start, end, rate):
-        began = time.monotonic()
-        sent = 0
+    def send_body(self, full, start, left, rate):
+        began, sent = time.monotonic(), 0
         # A slow body goes out in pieces of about a tenth of a second, so that even a small
         # file (a DASH segment) arrives over time rather than at once.
         step = min(CHUNK, max(1024, rate // 10)) if rate else CHUNK
         with open(full, "rb") as f:
             f.seek(start)
-            left = end - start + 1
             while left > 0:
                 data = f.read(min(step, left))
                 if not data:
-                    break
+                    return
                 try:
                     self.wfile.write(data)
                 except (BrokenPipeError, ConnectionResetError):
                     return
-                left -= len(data)
-                sent += len(data)
+                left, sent = left - len(data), sent + len(data)
                 if rate:
-                    ahead = sent / rate - (time.monotonic() - began)
-                    if ahead > 0:
-                        time.sleep(ahead)
+                    time.sleep(max(0, sent / rate - (time.monotonic() - began)))
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -130,15 +115,8 @@ def end_with_parent():
     os._exit(0)
 
 
-def main():
+if __name__ == "__main__":
     threading.Thread(target=end_with_parent, daemon=True).start()
     server = Server(("127.0.0.1", 0), Handler)
     print(server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-
-
-if __name__ == "__main__":
-    main()
+    server.serve_forever()

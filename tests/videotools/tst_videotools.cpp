@@ -7,293 +7,264 @@
 #include "support/AccessibilityWalk.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
+#include "support/TestRows.h"
 #include "videotools/NSDurationSelectView.h"
 #include "videotools/NSEncodeConfirmView.h"
 #include "videotools/NSEncodeWindownController.h"
 #include "videotools/NSEncodingProgressView.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 class TestVideoTools : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void barClicks_data();
-    void barClicks();
-    void barQuestions_data();
-    void barQuestions();
-    void barMenuAndColour();
-    void panelTexts();
-    void paneWithoutFiles();
-    void paneArrowKeysAndTrimQuestion();
-    void encodeHoldsTheSheetUntilCancelled();
-
-private:
-    QString path(const QString &name) const { return QDir(m_work).filePath(name); }
-    std::shared_ptr<XTask> taskOf(const QStringList &masters);
-    NSEncodeWindownController *openSheet(const std::shared_ptr<XTask> &task);
-
     QString m_work;
     QWidget m_window;
-};
 
-void TestVideoTools::initTestCase()
-{
-    m_work = TestEnvironment::isolateHome() + "/work";
-    QVERIFY(QDir().mkpath(m_work));
-    for (const char *tool : {"yt-dlp", "ffmpeg", "ffprobe"})
-        QVERIFY(QFile::link(QStandardPaths::findExecutable(tool), path(tool)));
-    StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_work);
-    QVERIFY(MediaFactory::makeClip(path("a.mp4"), 2));
-    QVERIFY(MediaFactory::ffmpeg(
-        {"-f", "lavfi", "-i", "testsrc2=s=1280x720:d=30", "-c:v", "mpeg4", path("long.mp4")}));
-    QVERIFY(XCoreDataManagement::shared().open());
-    m_window.resize(800, 700);
-    m_window.show();
-}
-
-std::shared_ptr<XTask> TestVideoTools::taskOf(const QStringList &masters)
-{
-    auto &store = XCoreDataManagement::shared();
-    const auto task = store.creatTaskURL("https://v.example/" + masters.join('+'), {}, {});
-    int copy = 0;
-    for (const QString &master : masters) {
-        const QString file = path(QStringLiteral("%1-%2").arg(++copy).arg(master));
-        QFile::copy(path(master), file);
-        store.createFile(QUrl::fromLocalFile(file))->setTask(task);
+    QString path(const QString &name) const { return QDir(m_work).filePath(name); }
+    // A task with a copy of each master file.
+    std::shared_ptr<XTask> taskOf(const QStringList &masters)
+    {
+        auto &store = XCoreDataManagement::shared();
+        const auto task = store.creatTaskURL("https://v.example/" + masters.join('+'), {}, {});
+        int copy = 0;
+        for (const QString &master : masters) {
+            const QString file = path(QStringLiteral("%1-%2").arg(++copy).arg(master));
+            QFile::copy(path(master), file);
+            store.createFile(QUrl::fromLocalFile(file))->setTask(task);
+        }
+        store.save();
+        return task;
     }
-    store.save();
-    return task;
-}
+    NSEncodeWindownController *openSheet(const std::shared_ptr<XTask> &task)
+    {
+        auto *sheet = NSEncodeWindownController::openForTask(&m_window, task);
+        sheet->pane()->tools().waitForJobs();
+        return sheet;
+    }
 
-NSEncodeWindownController *TestVideoTools::openSheet(const std::shared_ptr<XTask> &task)
-{
-    auto *sheet = NSEncodeWindownController::openForTask(&m_window, task);
-    sheet->pane()->tools().waitForJobs();
-    return sheet;
-}
+private slots:
+    void initTestCase()
+    {
+        m_work = TestEnvironment::isolateHome() + "/work";
+        QVERIFY(QDir().mkpath(m_work));
+        for (const char *tool : {"yt-dlp", "ffmpeg", "ffprobe"})
+            QVERIFY(QFile::link(QStandardPaths::findExecutable(tool), path(tool)));
+        StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_work);
+        QVERIFY(MediaFactory::makeClip(path("a.mp4"), 2));
+        QVERIFY(MediaFactory::ffmpeg(
+            {"-f", "lavfi", "-i", "testsrc2=s=1280x720:d=30", "-c:v", "mpeg4", path("long.mp4")}));
+        QVERIFY(XCoreDataManagement::shared().open());
+        m_window.resize(800, 700);
+        m_window.show();
+    }
 
-void TestVideoTools::barClicks_data()
-{
-    QTest::addColumn<int>("x");
-    QTest::addColumn<float>("fraction");
-    QTest::newRow("left edge") << 0 << 0.0f;
-    QTest::newRow("middle") << 200 << 0.5f;
-    QTest::newRow("right edge") << 399 << 399.0f / 400.0f;
-}
+    // A left click anywhere on the bar (a label too) previews at its fraction; a right click
+    // is no preview. The bar is painted in its colour; its menu asks for either duration.
+    void barClicksColourAndMenu()
+    {
+        NSDurationSelectView bar(&m_window);
+        bar.setGeometry(50, 10, 400, 40);
+        bar.show();
+        QList<float> fractions;
+        bar.setClickHandler([&](float given) { fractions << given; });
+        for (int x : {0, 200, 399}) {
+            QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(x, 20));
+            QTest::mouseClick(&bar, Qt::RightButton, {}, QPoint(x, 20));
+        }
+        QCOMPARE(fractions, (QList<float>{0.0f, 0.5f, 399.0f / 400.0f}));
+        const QColor centre = bar.grab().toImage().pixelColor(200, 20);
+        const QColor wanted = NSDurationSelectView::barColour;
+        QVERIFY2(std::abs(centre.red() - wanted.red()) <= 2 &&
+                     std::abs(centre.green() - wanted.green()) <= 2 &&
+                     std::abs(centre.blue() - wanted.blue()) <= 2,
+                 qPrintable(centre.name()));
 
-void TestVideoTools::barClicks()
-{
-    QFETCH(int, x);
-    QFETCH(float, fraction);
-    NSDurationSelectView bar(&m_window);
-    bar.setGeometry(50, 10, 400, 40);
-    bar.show();
-    QList<float> fractions;
-    bar.setClickHandler([&](float given) { fractions << given; });
-    // A click on a label goes to the bar; a right click is no preview.
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(x, 20));
-    QTest::mouseClick(&bar, Qt::RightButton, {}, QPoint(x, 20));
-    QCOMPARE(fractions, QList<float>{fraction});
-}
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {10, 10},
+                                bar.mapToGlobal(QPoint(10, 10)));
+        std::unique_ptr<QMenu> menu(bar.menuForEvent(&event));
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), "掐头时长");
+        QCOMPARE(menu->actions().at(1)->text(), "去尾时长");
+        AlertScript script;
+        script.queueAnswer(1000, "1");
+        script.queueAnswer(1000, "2");
+        for (QAction *action : menu->actions())
+            action->trigger();
+        QCOMPARE(script.alerts().size(), 2);
+        QCOMPARE(script.alerts().last().messageText, "请输入删除视频结尾的时长, 单位是秒.");
+        QCOMPARE(bar.removeHeaderDuration(), 1.0f);
+        QCOMPARE(bar.removeEndDuration(), 2.0f);
+    }
 
-void TestVideoTools::barQuestions_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<int>("response");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<float>("head"); // what the head is afterwards (it starts at 3)
-    QTest::newRow("a value") << "en_US" << 1000 << "12.5" << 12.5f;
-    QTest::newRow("a comma locale") << "de_DE" << 1000 << "12,5" << 12.5f;
-    QTest::newRow("letters") << "en_US" << 1000 << "abc" << 3.0f;
-    QTest::newRow("nan") << "en_US" << 1000 << "nan" << 3.0f;
-    QTest::newRow("inf") << "en_US" << 1000 << "inf" << 3.0f;
-    QTest::newRow("cancel") << "en_US" << 1001 << "7" << 3.0f;
-}
+    void barQuestions_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("response");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("head"); // what the head is afterwards (it starts at 3)
+        addRow("a value", "en_US", 1000, "12.5", 12.5f);
+        addRow("a comma locale", "de_DE", 1000, "12,5", 12.5f);
+        addRow("letters", "en_US", 1000, "abc", 3.0f);
+        addRow("nan", "en_US", 1000, "nan", 3.0f);
+        addRow("inf", "en_US", 1000, "inf", 3.0f);
+        addRow("cancel", "en_US", 1001, "7", 3.0f);
+    }
 
-void TestVideoTools::barQuestions()
-{
-    QFETCH(QString, locale);
-    QFETCH(int, response);
-    QFETCH(QString, text);
-    QFETCH(float, head);
-    StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_START, 3.0f);
-    StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_END, 4.0f);
-    QLocale::setDefault(QLocale(locale));
-    NSDurationSelectView bar;
-    AlertScript script;
-    script.queueAnswer(response, text);
-    bar.inputStartDuration();
-    QLocale::setDefault(QLocale::c());
-    QCOMPARE(script.alerts().size(), 1);
-    QCOMPARE(script.alerts().first().messageText, "请输入删除视频开头的时长, 单位是秒.");
-    QCOMPARE(script.alerts().first().informativeText, "输入一个数字后点击确定");
-    QCOMPARE(script.alerts().first().buttons, (QStringList{"确定", "取消"}));
-    QCOMPARE(bar.removeHeaderDuration(), head);
-    QCOMPARE(bar.removeEndDuration(), 4.0f);
     // A new bar starts from what was stored, labels included.
-    NSDurationSelectView next;
-    QCOMPARE(next.removeHeaderDuration(), head);
-    QVERIFY(next.findChildren<QLabel *>().first()->text() == NSTavoTools::stringForDuration(head));
-}
+    void barQuestions()
+    {
+        QFETCH(QString, locale);
+        QFETCH(int, response);
+        QFETCH(QString, text);
+        QFETCH(float, head);
+        StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_START, 3.0f);
+        StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_END, 4.0f);
+        QLocale::setDefault(QLocale(locale));
+        NSDurationSelectView bar;
+        AlertScript script;
+        script.queueAnswer(response, text);
+        bar.inputStartDuration();
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(script.alerts().size(), 1);
+        QCOMPARE(script.alerts().first().messageText, "请输入删除视频开头的时长, 单位是秒.");
+        QCOMPARE(script.alerts().first().buttons, (QStringList{"确定", "取消"}));
+        QCOMPARE(bar.removeHeaderDuration(), head);
+        QCOMPARE(bar.removeEndDuration(), 4.0f);
+        NSDurationSelectView next;
+        QCOMPARE(next.removeHeaderDuration(), head);
+        QCOMPARE(next.findChildren<QLabel *>().first()->text(),
+                 NSTavoTools::stringForDuration(head));
+    }
 
-void TestVideoTools::barMenuAndColour()
-{
-    NSDurationSelectView bar(&m_window);
-    bar.setGeometry(0, 0, 300, 40);
-    bar.show();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
-                            bar.mapToGlobal(QPoint(10, 10)));
-    std::unique_ptr<QMenu> menu(bar.menuForEvent(&event));
-    QCOMPARE(menu->title(), "Context Menu");
-    QCOMPARE(menu->actions().size(), 2);
-    QCOMPARE(menu->actions().at(0)->text(), "掐头时长");
-    QCOMPARE(menu->actions().at(1)->text(), "去尾时长");
-    AlertScript script;
-    script.queueAnswer(1000, "2");
-    menu->actions().at(1)->trigger();
-    QCOMPARE(script.alerts().first().messageText, "请输入删除视频结尾的时长, 单位是秒.");
-    QCOMPARE(bar.removeEndDuration(), 2.0f);
-    const QColor centre = bar.grab().toImage().pixelColor(150, 20);
-    QVERIFY2(std::abs(centre.red() - NSDurationSelectView::barColour.red()) <= 2 &&
-                 std::abs(centre.green() - NSDurationSelectView::barColour.green()) <= 2 &&
-                 std::abs(centre.blue() - NSDurationSelectView::barColour.blue()) <= 2,
-             qPrintable(centre.name()));
-}
-
-void TestVideoTools::panelTexts()
-{
-    NSVideoToolController tools;
-    NSEncodingProgressView panel(&tools, QRect(0, 0, 600, 400));
-    QCOMPARE(panel.videoDuration(), NSTavoTools::noDurationMark);
-    panel.progressDuration(7.04f);
-    QCOMPARE(panel.progressText(), "7.0 seconds.");
-    panel.setVideoDuration(60);
-    panel.progressDuration(30);
-    QCOMPARE(panel.progressText(), "50.0%");
-    QCOMPARE(panel.progressFraction(), 0.5f);
     // Laid out from the bottom-left design: title at the top, Cancel at the bottom, centred.
-    auto *cancel = panel.findChild<QPushButton *>();
-    QCOMPARE(cancel->text(), "Cancel");
-    QCOMPARE(cancel->geometry(), QRect(210, 400 - 70, 180, 60));
-    QCOMPARE(panel.findChild<QLabel *>()->text(), "H264 video encoding in progress");
     // An end without an error shows nothing and answers YES.
-    AlertScript script;
-    QList<bool> ends;
-    panel.setHandler([&](bool success) { ends << success; });
-    panel.encodeVideoCompleted({});
-    QCOMPARE(ends, QList<bool>{true});
-    QVERIFY(script.alerts().isEmpty());
-}
+    void panelTexts()
+    {
+        NSVideoToolController tools;
+        NSEncodingProgressView panel(&tools, QRect(0, 0, 600, 400));
+        QCOMPARE(panel.videoDuration(), NSTavoTools::noDurationMark);
+        panel.progressDuration(7.04f);
+        QCOMPARE(panel.progressText(), "7.0 seconds.");
+        panel.setVideoDuration(60);
+        panel.progressDuration(30);
+        QCOMPARE(panel.progressText(), "50.0%");
+        QCOMPARE(panel.progressFraction(), 0.5f);
+        auto *cancel = panel.findChild<QPushButton *>();
+        QCOMPARE(cancel->geometry(), QRect(210, 400 - 70, 180, 60));
+        QCOMPARE(panel.findChild<QLabel *>()->text(), "H264 video encoding in progress");
+        AlertScript script;
+        QList<bool> ends;
+        panel.setHandler([&](bool success) { ends << success; });
+        panel.encodeVideoCompleted({});
+        QCOMPARE(ends, QList<bool>{true});
+        QVERIFY(script.alerts().isEmpty());
+    }
 
-void TestVideoTools::paneWithoutFiles()
-{
-    auto *sheet = openSheet(XCoreDataManagement::shared().creatTaskURL("https://v.e/0", {}, {}));
-    NSEncodeConfirmView *pane = sheet->pane();
-    QCOMPARE(sheet->windowTitle(), "Video Tools");
-    QCOMPARE(pane->filesComboBox()->count(), 0);
-    for (QPushButton *button :
-         {pane->startButton(), pane->cutPartButton(), pane->saveThumbnailButton()})
-        QVERIFY2(!button->isEnabled(), qPrintable(button->text()));
-    AlertScript script;
-    pane->cutPartVideoAction();
-    pane->encodeAction();
-    QVERIFY(script.alerts().isEmpty());
-    QTest::keyClick(sheet, Qt::Key_Escape);
-    QTRY_VERIFY(!sheet->isVisible());
-}
+    void paneWithoutFiles()
+    {
+        auto *sheet =
+            openSheet(XCoreDataManagement::shared().creatTaskURL("https://v.e/0", {}, {}));
+        NSEncodeConfirmView *pane = sheet->pane();
+        QCOMPARE(pane->filesComboBox()->count(), 0);
+        for (QPushButton *button :
+             {pane->startButton(), pane->cutPartButton(), pane->saveThumbnailButton()})
+            QVERIFY2(!button->isEnabled(), qPrintable(button->text()));
+        AlertScript script;
+        pane->cutPartVideoAction();
+        pane->encodeAction();
+        QVERIFY(script.alerts().isEmpty());
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        QTRY_VERIFY(!sheet->isVisible());
+    }
 
-void TestVideoTools::paneArrowKeysAndTrimQuestion()
-{
-    StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_START, 100.0f);
-    QPointer sheet = openSheet(taskOf({"a.mp4", "a.mp4", "a.mp4"}));
-    NSEncodeConfirmView *pane = sheet->pane();
-    QVERIFY(AccessibilityWalk::unnamedControls(sheet).isEmpty());
-    QCOMPARE(pane->filesComboBox()->count(), 3);
-    QVERIFY(!pane->startButton()->isEnabled()); // already H.264
-    QVERIFY(pane->cutPartButton()->isEnabled());
-    pane->setFocus();
-    for (int expected : {1, 2, 2}) {
+    // The arrows choose the file and stop at the ends; a click on the bar previews and a new
+    // choice drops the preview. Trimming asks first: "取消" changes nothing; the second button
+    // trims, here refused as longer than the file.
+    void paneArrowKeysAndTrimQuestion()
+    {
+        StoredSettings::setValue(StoredSettings::KEY_DEFAULT_REMOVE_START, 100.0f);
+        QPointer sheet = openSheet(taskOf({"a.mp4", "a.mp4", "a.mp4"}));
+        NSEncodeConfirmView *pane = sheet->pane();
+        QVERIFY(AccessibilityWalk::unnamedControls(sheet).isEmpty());
+        QCOMPARE(pane->filesComboBox()->count(), 3);
+        QVERIFY(!pane->startButton()->isEnabled()); // already H.264
+        QVERIFY(pane->cutPartButton()->isEnabled());
+        pane->setFocus();
+        for (int expected : {1, 2, 2}) {
+            QTest::keyClick(pane, Qt::Key_Down);
+            QCOMPARE(pane->filesComboBox()->currentIndex(), expected);
+            QCOMPARE(pane->tools().selectedIndex(), expected);
+        }
+        for (int expected : {1, 0, 0}) {
+            QTest::keyClick(pane, Qt::Key_Up);
+            QCOMPARE(pane->tools().selectedIndex(), expected);
+        }
+        QWidget *bar = pane->durationView();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->rect().center());
+        QTRY_VERIFY(pane->saveThumbnailButton()->isEnabled());
+        QVERIFY(!pane->thumbnailView()->pixmap().isNull());
         QTest::keyClick(pane, Qt::Key_Down);
-        QCOMPARE(pane->filesComboBox()->currentIndex(), expected);
-        QCOMPARE(pane->tools().selectedIndex(), expected);
-    }
-    for (int expected : {1, 0, 0}) {
+        QVERIFY(!pane->saveThumbnailButton()->isEnabled());
         QTest::keyClick(pane, Qt::Key_Up);
-        QCOMPARE(pane->tools().selectedIndex(), expected);
+
+        AlertScript script;
+        QSignalSpy trimmed(&pane->tools(), &NSVideoToolController::trimEnded);
+        script.queueAnswer(1000);
+        QTest::mouseClick(pane->cutPartButton(), Qt::LeftButton);
+        QCOMPARE(trimmed.size(), 0);
+        QCOMPARE(script.alerts().first().messageText, "警告");
+        QCOMPARE(script.alerts().first().buttons, (QStringList{"取消", "执行 掐头去尾"}));
+        script.queueAnswer(1001);
+        QTest::mouseClick(pane->cutPartButton(), Qt::LeftButton);
+        QCOMPARE(trimmed.size(), 1);
+        QCOMPARE(script.alerts().size(), 3);
+        QCOMPARE(script.alerts().last().messageText, NSVideoToolController::tooLongText);
+        sheet->reject();
     }
-    // A click on the bar previews; a new selection drops the preview.
-    QWidget *bar = pane->durationView();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
-    QTRY_VERIFY(pane->saveThumbnailButton()->isEnabled());
-    QVERIFY(!pane->thumbnailView()->pixmap().isNull());
-    QTest::keyClick(pane, Qt::Key_Down);
-    QVERIFY(!pane->saveThumbnailButton()->isEnabled());
-    QTest::keyClick(pane, Qt::Key_Up);
-    // The question first: "取消" changes nothing; the second button trims, here refused as
-    // longer than the file.
-    AlertScript script;
-    QSignalSpy trimmed(&pane->tools(), &NSVideoToolController::trimEnded);
-    script.queueAnswer(1000);
-    QTest::mouseClick(pane->cutPartButton(), Qt::LeftButton);
-    QCOMPARE(trimmed.size(), 0);
-    QCOMPARE(script.alerts().first().messageText, "警告");
-    QCOMPARE(script.alerts().first().buttons, (QStringList{"取消", "执行 掐头去尾"}));
-    script.queueAnswer(1001);
-    QTest::mouseClick(pane->cutPartButton(), Qt::LeftButton);
-    QCOMPARE(trimmed.size(), 1);
-    QCOMPARE(script.alerts().size(), 3);
-    QCOMPARE(script.alerts().last().messageText, NSVideoToolController::tooLongText);
-    sheet->reject();
-}
 
-void TestVideoTools::encodeHoldsTheSheetUntilCancelled()
-{
-    QPointer sheet = openSheet(taskOf({"long.mp4"}));
-    NSEncodeConfirmView *pane = sheet->pane();
-    QVERIFY(pane->startButton()->isEnabled());
-    const QString source = pane->tools().currentFile()->localFile();
-    QTest::mouseClick(pane->startButton(), Qt::LeftButton);
-    QPointer panel = pane->progressView();
-    QVERIFY(panel && panel->isVisible());
-    QCOMPARE(panel->geometry(), pane->rect());
-    QVERIFY(AccessibilityWalk::unnamedControls(sheet).isEmpty());
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             pane->filesComboBox(), pane->startButton(), pane->cutPartButton(),
-             pane->saveThumbnailButton(), pane->durationView()})
-        QVERIFY(!control->isEnabled());
-    // Esc, the window manager's close and the arrow keys all do nothing while it runs.
-    QTest::keyClick(sheet, Qt::Key_Escape);
-    sheet->close();
-    QTest::keyClick(pane, Qt::Key_Down);
-    QVERIFY(sheet && sheet->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(panel->progressText().endsWith('%'), 60000);
+    // Esc, the window manager's close and the arrow keys all do nothing while an encode
+    // runs; cancelled, it says so and keeps the source.
+    void encodeHoldsTheSheetUntilCancelled()
+    {
+        QPointer sheet = openSheet(taskOf({"long.mp4"}));
+        NSEncodeConfirmView *pane = sheet->pane();
+        QVERIFY(pane->startButton()->isEnabled());
+        const QString source = pane->tools().currentFile()->localFile();
+        QTest::mouseClick(pane->startButton(), Qt::LeftButton);
+        QPointer panel = pane->progressView();
+        QVERIFY(panel && panel->isVisible());
+        QCOMPARE(panel->geometry(), pane->rect());
+        QVERIFY(AccessibilityWalk::unnamedControls(sheet).isEmpty());
+        for (QWidget *control : std::initializer_list<QWidget *>{
+                 pane->filesComboBox(), pane->startButton(), pane->cutPartButton(),
+                 pane->saveThumbnailButton(), pane->durationView()})
+            QVERIFY(!control->isEnabled());
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        sheet->close();
+        QTest::keyClick(pane, Qt::Key_Down);
+        QVERIFY(sheet && sheet->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(panel->progressText().endsWith('%'), 60000);
 
-    AlertScript script;
-    auto *cancel = panel->findChild<QPushButton *>();
-    QTest::mouseClick(cancel, Qt::LeftButton);
-    QVERIFY(!cancel->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(!panel, 30000);
-    QCOMPARE(script.alerts().size(), 1);
-    QVERIFY2(script.alerts().first().messageText.contains("转码过程中，用户取消。"),
-             qPrintable(script.alerts().first().messageText));
-    QVERIFY(QFileInfo::exists(source));
-    QVERIFY(pane->startButton()->isEnabled());
-    QTest::keyClick(sheet, Qt::Key_Escape);
-    QTRY_VERIFY(!sheet);
-}
+        AlertScript script;
+        auto *cancel = panel->findChild<QPushButton *>();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!cancel->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!panel, 30000);
+        QCOMPARE(script.alerts().size(), 1);
+        QVERIFY2(script.alerts().first().messageText.contains("转码过程中，用户取消。"),
+                 qPrintable(script.alerts().first().messageText));
+        QVERIFY(QFileInfo::exists(source));
+        QVERIFY(pane->startButton()->isEnabled());
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        QTRY_VERIFY(!sheet);
+    }
+};
 
 QTEST_MAIN(TestVideoTools)
 #include "tst_videotools.moc"
