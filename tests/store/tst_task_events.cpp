@@ -43,8 +43,9 @@ public:
             connect(
                 &taskEvents, signal, this,
                 [this, kind = kind](std::shared_ptr<XTask> task) {
-                    events.append({kind, task, task->currentStatus(),
-                                   QThread::currentThread() == qApp->thread()});
+                    events.append(
+                        {kind, task, task->currentStatus(),
+                         QThread::currentThread() == QCoreApplication::instance()->thread()});
                 },
                 Qt::DirectConnection);
         }
