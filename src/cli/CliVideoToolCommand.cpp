@@ -156,6 +156,9 @@ int CliVideoToolCommand::trim(const QStringList &arguments)
         CliOutput::err(QStringLiteral("ffmpeg is not in the working folder; run 'zelvo-cli "
                                       "setup FOLDER' first."));
         return 1;
+    case NSVideoToolController::TrimResult::Busy:
+        CliOutput::err(NSVideoToolController::trimBusyText);
+        return 1;
     default:
         CliOutput::err(NSVideoToolController::trimFailedText);
         return 1;

@@ -11,6 +11,7 @@
 #include "platform/Log.h"
 #include "platform/SafeFileMove.h"
 #include "store/StoredSettings.h"
+#include "store/TaskClaim.h"
 #include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
 #include "store/XFile.h"
@@ -49,6 +50,8 @@ struct PreviewSource {
 const QString NSVideoToolController::tooLongText = QStringLiteral(
     "掐头去尾 设置的掐头 + 去尾 时长，超过了视频自身时长。 点击鼠标右键，可进行设置。");
 const QString NSVideoToolController::trimFailedText = QStringLiteral("掐头去尾执行失败.");
+const QString NSVideoToolController::trimBusyText =
+    QStringLiteral("Another trim is running in this working folder; try again when it has ended.");
 const QString NSVideoToolController::encodeFailedText = QStringLiteral("视频重编码失败。");
 const QString NSVideoToolController::trimQuestionText = QStringLiteral("警告");
 const QString NSVideoToolController::trimQuestionInformativeText = QStringLiteral(
@@ -296,6 +299,17 @@ NSVideoToolController::TrimResult NSVideoToolController::refuseTrim(float head, 
     return TrimResult::Done;
 }
 
+// Every trim in a working folder cuts into its one "swap.mp4": a trim by another process
+// meanwhile would move its cut onto this source. The claim on that file, held until the cut
+// is in place, keeps trims one at a time across processes.
+std::shared_ptr<TaskClaim> NSVideoToolController::claimSwap() const
+{
+    XCoreDataManagement *store = m_task ? m_task->store() : nullptr;
+    if (!store) return nullptr;
+    bool heldElsewhere = false;
+    return store->claimDestination(swapPath(m_path), &heldElsewhere);
+}
+
 void NSVideoToolController::trim(float head, float tail)
 {
     const TrimResult refused = refuseTrim(head, tail);
@@ -303,15 +317,18 @@ void NSVideoToolController::trim(float head, float tail)
         emit trimEnded(refused);
         return;
     }
+    const std::shared_ptr<TaskClaim> swapClaim = claimSwap();
+    if (!swapClaim) {
+        emit trimEnded(TrimResult::Busy);
+        return;
+    }
     const auto file = currentFile();
     clearPreview();
     m_trimming = true;
     emit stateChanged();
-    m_jobs->run(
-        [file, folder = m_path, head, tail, replace = m_replacer, previews = m_previews] {
-            return cutInPlace(file, folder, head, tail, replace, previews);
-        },
-        [this, file](const TrimOutcome &outcome) { endTrim(file, outcome); });
+    m_jobs->run([file, folder = m_path, head, tail, replace = m_replacer, previews = m_previews,
+                 swapClaim] { return cutInPlace(file, folder, head, tail, replace, previews); },
+                [this, file](const TrimOutcome &outcome) { endTrim(file, outcome); });
 }
 
 // On the job thread: the cut into "swap.mp4", judged, then put in place of the source. On

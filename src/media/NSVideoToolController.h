@@ -13,6 +13,7 @@
 
 class JobRunner;
 class NSffmpegConvert264;
+class TaskClaim;
 class XFile;
 class XTask;
 struct PreviewSource;
@@ -33,6 +34,7 @@ public:
 
     static const QString tooLongText;
     static const QString trimFailedText;
+    static const QString trimBusyText;
     static const QString encodeFailedText;
     static const QString trimQuestionText;
     static const QString trimQuestionInformativeText;
@@ -126,6 +128,7 @@ private:
     void showFirstPicture(quint64 generation, const QImage &image);
     void endPreview(const PreviewResult &result);
     TrimResult refuseTrim(float head, float tail) const;
+    std::shared_ptr<TaskClaim> claimSwap() const;
     static TrimOutcome cutInPlace(const std::shared_ptr<XFile> &file, const QString &folder,
                                   float head, float tail, const FileReplacer &replace,
                                   const std::shared_ptr<PreviewSource> &previews);

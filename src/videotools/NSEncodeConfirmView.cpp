@@ -157,9 +157,13 @@ void NSEncodeConfirmView::trimEnded(NSVideoToolController::TrimResult result)
     case Result::ReplaceFailed:
         Alerts::message(tr("掐头去尾执行失败."), this);
         return;
+    case Result::Busy:
+        Alerts::message(
+            tr("Another trim is running in this working folder; try again when it has ended."),
+            this);
+        return;
     case Result::NoFile:
     case Result::NoTools:
-    case Result::Busy:
         Alerts::message(tr("The video tools need a file and ffmpeg in the working folder."), this);
         return;
     }

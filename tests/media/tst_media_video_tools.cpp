@@ -181,7 +181,8 @@ private slots:
     void trimFailuresLeaveTheSource_data()
     {
         QTest::addColumn<QString>("master");
-        QTest::addColumn<QString>("fault"); // "no video": ffmpeg exits 0 with garbage; "replace"
+        QTest::addColumn<QString>(
+            "fault"); // "no video": ffmpeg exits 0 with garbage; "replace"; "swap held"
         QTest::addColumn<float>("head");
         QTest::addColumn<float>("tail");
         QTest::addColumn<TrimResult>("result");
@@ -190,6 +191,8 @@ private slots:
         addRow("cut leaves no video", clip, QString("no video"), 1.0f, 1.0f, TrimResult::CutFailed,
                1);
         addRow("replace fails", clip, QString("replace"), 1.0f, 1.0f, TrimResult::ReplaceFailed, 1);
+        addRow("another trim holds the swap file", clip, QString("swap held"), 1.0f, 1.0f,
+               TrimResult::Busy, 0);
         addRow("longer than the file", clip, none, 3.0f, 1.5f, TrimResult::TooLong, 0);
         addRow("less than a second kept", clip, none, 2.0f, 1.5f, TrimResult::TooLong, 0);
         addRow("not a number", clip, none, float(NAN), 0.0f, TrimResult::TooLong, 0);
@@ -223,6 +226,11 @@ private slots:
         const std::optional<float> duration = file->duration();
         const QByteArray thumbnail = file->thumbnail();
         const int runsBefore = this->ffmpegRuns(folder); // thumbnail tries of a file without video
+        bool heldElsewhere = false;
+        const auto otherTrim =
+            fault == "swap held"
+                ? task->store()->claimDestination(folder + "/swap.mp4", &heldElsewhere)
+                : nullptr;
         QSignalSpy trimmed(m_tools.get(), &NSVideoToolController::trimEnded);
         m_tools->trim(head, tail);
         QVERIFY(trimmed.size() == 1 || trimmed.wait(20000));

@@ -99,6 +99,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Another trim is running in this working folder; try again when it has ended.</source>
+        <translation>工作目录中正在进行另一个掐头去尾，请在它结束后再试。</translation>
+    </message>
+    <message>
         <source>The video tools need a file and ffmpeg in the working folder.</source>
         <translation>视频工具需要一个文件，并且工作目录中需要有 ffmpeg。</translation>
     </message>
