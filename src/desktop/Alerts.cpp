@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -21,6 +22,8 @@ QString exactly(const QString &text)
 {
     return Qt::convertFromPlainText(text);
 }
+
+constexpr int alertTextWidth = 320;
 
 QWidget *ownerWindow(QWidget *parent)
 {
@@ -43,6 +46,10 @@ AlertAnswer Alerts::runMessageBox(const Alert &alert, QWidget *parent)
     box.setTextFormat(Qt::PlainText);
     box.setText(alert.messageText);
     if (!alert.informativeText.isEmpty()) box.setInformativeText(exactly(alert.informativeText));
+    // Qt sizes a message box to its shortest line, so a short title over a long text would
+    // wrap the text into a narrow column (Chinese, with no spaces, a few characters a line).
+    if (auto *text = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        text->setMinimumWidth(alertTextWidth);
 
     // Qt orders buttons by the desktop's layout (reversed under GNOME and XFCE), so the
     // answer comes from which button was pressed, and Return and Esc are set explicitly.

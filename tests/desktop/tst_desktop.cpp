@@ -294,6 +294,7 @@ private slots:
         QString shownInformative;
         QStringList unnamed;
         bool reversed = false;
+        int informativeWidth = 0;
         whenModalShows([&](QWidget *dialog) {
             unnamed = AccessibilityWalk::unnamedControls(dialog);
             QWidget *target = dialog;
@@ -305,6 +306,8 @@ private slots:
                 QTextDocument rendered;
                 rendered.setHtml(dialog->findChild<QLabel *>("qt_msgbox_informativelabel")->text());
                 shownInformative = rendered.toPlainText();
+                informativeWidth =
+                    dialog->findChild<QLabel *>("qt_msgbox_informativelabel")->width();
                 reversed = buttonTitled(dialog, "Remove")->mapToGlobal(QPoint()).x() >
                            buttonTitled(dialog, "Keep")->mapToGlobal(QPoint()).x();
             }
@@ -321,6 +324,7 @@ private slots:
         if (question) return;
         QVERIFY2(reversed, "the GNOME layout should show the buttons in reverse");
         QCOMPARE(shownInformative, alert.informativeText);
+        QVERIFY2(informativeWidth >= 320, "a long text must not wrap into a narrow column");
     }
 
     void folderPanelChoosesFoldersOnly()
