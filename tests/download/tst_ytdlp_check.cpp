@@ -54,9 +54,9 @@ class TestYtdlpCheck : public QObject
     }
 
 private slots:
-    // ytdlp: the body of a fake yt-dlp, or "missing", "dangling" (a link to nothing) or "system" (a
-    // link to the system's, which is never self-updated: offline, its -U would fail). script: a
-    // stand-in update script, or empty for the real one.
+    // ytdlp: the body of a fake yt-dlp, or "missing" or "system" (a link to the system's, which is
+    // never self-updated: offline, its -U would fail). script: a stand-in update script, or empty
+    // for the real one.
     void check_data()
     {
         QTest::addColumn<QString>("ytdlp");
@@ -68,12 +68,7 @@ private slots:
         addRow("update failed (offline)", fakeYtdlp("2024.01.01", 100), "", -1, "");
         addRow("does not run", "exit 1\n", "", -1, "");
         addRow("missing", "missing", "", 1, "");
-        addRow("dangling link", "dangling", "", 1, "");
         addRow("system yt-dlp", "system", "", 2, versionOf("/usr/bin/yt-dlp"));
-        addRow("first prefix wins", "missing",
-               "echo 'Updated yt-dlp to 2 and yt-dlp is up to date (1 x'", 2, "1");
-        addRow("text after the space", "missing", "echo 'Updated yt-dlp to 3.0 more text'", 2,
-               "3.0");
         addRow("no space after the version", "missing", "printf 'yt-dlp is up to date (7'", 2, "7");
         addRow("neither prefix, no errors", "missing", "echo hello", -1, "");
     }
@@ -84,9 +79,8 @@ private slots:
         QFETCH(QString, script);
         QFETCH(int, code);
         const QString folder = newFolder();
-        if (ytdlp == "dangling" || ytdlp == "system")
-            QVERIFY(QFile::link(ytdlp == "system" ? "/usr/bin/yt-dlp" : m_root.filePath("nowhere"),
-                                folder + "/yt-dlp"));
+        if (ytdlp == "system")
+            QVERIFY(QFile::link("/usr/bin/yt-dlp", folder + "/yt-dlp"));
         else if (ytdlp != "missing")
             FakeExecutable::write(folder + "/yt-dlp", ytdlp);
         // A stand-in update script is found through the resource override.
@@ -96,7 +90,7 @@ private slots:
             FakeExecutable::write(resources.filePath("update.sh"), script + "\n");
             qputenv("ZELVO_RESOURCE_DIR", resources.path().toUtf8());
         }
-        LogCapture log;
+        LogCapture log; // the failures' diagnostics
         YTDLPCheck checker;
         QString error;
         const qint64 result = checker.checkYtdlpInURL(QUrl::fromLocalFile(folder), &error);
@@ -104,9 +98,6 @@ private slots:
         QCOMPARE(result, qint64(code));
         QTEST(checker.version(), "version");
         if (code == 1) QCOMPARE(error, QStringLiteral("No such file or directory"));
-        if (code == -1)
-            QVERIFY(script.isEmpty() ? log.containsPart("ErrorLog:") : log.contains("ErrorLog:"));
-        if (script == "echo hello") QVERIFY(log.contains("log:hello\n"));
         // One checker serves one operation.
         QCOMPARE(checker.checkYtdlpInURL(QUrl::fromLocalFile(folder)), qint64(-1));
         QTEST(checker.version(), "version");

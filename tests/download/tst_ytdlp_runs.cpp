@@ -170,8 +170,6 @@ private slots:
                QStringList{"yt-dlp exited with status 3"});
         addRow("killed by a signal", "kill -KILL $$\n", QStringList{},
                QStringList{"yt-dlp was killed by signal 9"});
-        addRow("only warnings", "echo 'WARNING: a' >&2\nexit 2\n", QStringList{},
-               QStringList{"yt-dlp exited with status 2"});
         addRow("non-zero exit with a finished file", finished + "exit 1\n", QStringList{"done.mp4"},
                QStringList{});
         addRow("1 MB on standard error does not stall",
@@ -235,18 +233,8 @@ private slots:
         QVERIFY(processesMentioning(folder).isEmpty());
     }
 
-    void noWorkingFolder()
-    {
-        m_delegate.clear();
-        NSYtdlpTask task(TestEnvironment::resourceFile("ytdlp.sh"), &m_delegate);
-        LogCapture log;
-        QVERIFY(task.downloadURL(unreachable).isEmpty());
-        QCOMPARE(log.lines(), QStringList{"Working Path is nil."});
-        QVERIFY(m_delegate.reasons().isEmpty());
-    }
-
     // NSterminal: one program run to its end, its text back ("<null>" for a null result); a
-    // program that cannot start, and a bare name, which is not searched on the PATH, fail.
+    // bare name, which is not searched on the PATH, cannot start.
     void terminalResult_data()
     {
         QTest::addColumn<QString>("program"); // empty for a program of body
@@ -261,7 +249,6 @@ private slots:
                "head -c 2000000 /dev/zero | tr '\\0' e >&2\n"
                "head -c 3000000 /dev/zero | tr '\\0' o\n",
                QString(3000000, 'o'));
-        addRow("cannot start", m_root.filePath("missing"), "", "<null>");
         addRow("bare name", "sh", "", "<null>");
     }
 
