@@ -4,11 +4,10 @@
 
 #include <QList>
 #include <QStringList>
-#include <QThread>
 
 #include <mutex>
 
-// Remembers every report of a download run, and on which thread it came.
+// Remembers every report of a download run, from whichever thread it comes.
 class RecordingDelegate : public NSYtdlpTaskDelegate
 {
 public:
@@ -22,28 +21,20 @@ public:
     {
         std::lock_guard locker(m_mutex);
         m_reasons << reason;
-        m_threads << QThread::currentThread();
     }
     void progress(float progress, float size, float speed) override
     {
         std::lock_guard locker(m_mutex);
         m_progress.append({progress, size, speed});
-        m_threads << QThread::currentThread();
     }
 
     QStringList reasons() const { return unshared(m_reasons); }
     QList<Progress> progressReports() const { return unshared(m_progress); }
-    bool calledOnThread(const QThread *thread) const
-    {
-        std::lock_guard locker(m_mutex);
-        return m_threads.contains(thread);
-    }
     void clear()
     {
         std::lock_guard locker(m_mutex);
         m_reasons.clear();
         m_progress.clear();
-        m_threads.clear();
     }
 
 private:
@@ -59,5 +50,4 @@ private:
     mutable std::mutex m_mutex;
     QStringList m_reasons;
     QList<Progress> m_progress;
-    QList<const QThread *> m_threads;
 };
