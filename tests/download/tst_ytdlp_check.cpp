@@ -66,7 +66,6 @@ private slots:
         addRow("current", fakeYtdlp("2024.01.01", 0), "", 2, "2024.01.01");
         addRow("updated", fakeYtdlp("2024.01.01", 0, "2024.02.02"), "", 2, "2024.02.02");
         addRow("update failed (offline)", fakeYtdlp("2024.01.01", 100), "", -1, "");
-        addRow("does not run", "exit 1\n", "", -1, "");
         addRow("missing", "missing", "", 1, "");
         addRow("system yt-dlp", "system", "", 2, versionOf("/usr/bin/yt-dlp"));
         addRow("no space after the version", "missing", "printf 'yt-dlp is up to date (7'", 2, "7");
