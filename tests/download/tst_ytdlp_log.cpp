@@ -46,7 +46,7 @@ private slots:
         addRow("the reason after a carriage return",
                "ERROR: \r[download] Got error: Connection reset by peer\n", QStringList{},
                "[download] Got error: Connection reset by peer");
-        addRow("no reason anywhere", "ERROR: \r\n \n", QStringList{},
+        addRow("no reason anywhere", "ERROR:    \r\n \n", QStringList{},
                "yt-dlp reported an error without a message");
     }
 
