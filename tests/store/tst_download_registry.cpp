@@ -2,6 +2,8 @@
 // each run ended, what a second start, a pause and a removal do to a running download, how long
 // quit may take, and that two downloads never write one file. Real yt-dlp, ffmpeg and ffprobe
 // against the local server, or small fakes where a tool's behaviour must be forced.
+#include "StoreTasks.h"
+
 #include "download/NSYtdlpTask.h"
 #include "store/DownloadRegistry.h"
 #include "store/StoredSettings.h"
@@ -15,7 +17,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QtTest>
 
 using Start = DownloadRegistry::StartAnswer;
@@ -68,13 +69,7 @@ class TestDownloadRegistry : public QObject
             [&] { return !processesMentioning(folder + "/ffprobe").isEmpty(); }, 10000);
         return probing && processesMentioning(folder + "/yt-dlp").isEmpty() ? task : nullptr;
     }
-    static std::shared_ptr<XTask> newTask(const QString &url, bool best = false)
-    {
-        auto task = store().creatTaskURL(url, "None", QString());
-        task->setTryBestVideo(best);
-        store().save();
-        return task;
-    }
+    static std::shared_ptr<XTask> newTask(const QString &url) { return savedTask(store(), url); }
     QList<RunEnd> endsOf(const std::shared_ptr<XTask> &task) const
     {
         QList<RunEnd> ends;
@@ -150,8 +145,6 @@ private slots:
         addRow("failure keeps what finished", true, "missing.html", false, RunOutcome::Failed,
                "unable to download video data: HTTP Error 404: Not Found", failed,
                QStringList{"Missing first (2) [missing-2].mp4"});
-        addRow("failed, with yt-dlp's reason", true, "nothing-here.mp4", false, RunOutcome::Failed,
-               "[generic] None: Unable to download webpage: HTTP Error 404", failed, QStringList());
         addRow("not set up", false, "a.mp4", false, RunOutcome::NotSetUp, QString(), created,
                QStringList());
         addRow("refused", true, "a.mp4", true, RunOutcome::Refused,
@@ -187,11 +180,7 @@ private slots:
         for (const auto &file : files(task)) {
             recorded << QFileInfo(file->localFile()).fileName();
             QCOMPARE(QFileInfo(file->localFile()).path(), folder);
-            QCOMPARE(file->name(), QFileInfo(file->localFile()).completeBaseName());
-            QCOMPARE(file->videoDescription(), "320 x 240    h264  00:00:02");
-            QVERIFY(qAbs(file->duration().value_or(0) - 2.0f) < 0.1f);
-            const QImage thumbnail = QImage::fromData(file->thumbnail(), "JPEG");
-            QVERIFY(!thumbnail.isNull() && qMax(thumbnail.width(), thumbnail.height()) <= 1000);
+            QVERIFY(!file->thumbnail().isEmpty()); // probed (the details: tst_task_files)
         }
         QCOMPARE(recorded, names);
         if (names.size() > 1) QCOMPARE(task->worker()->numberOfTotal(), names.size());
@@ -200,24 +189,6 @@ private slots:
             QVERIFY(!task->thumbnail().isEmpty());
         }
         QVERIFY(!store().hasChanges()); // saved
-    }
-
-    // The real yt-dlp writes its errors on standard error at the end; this one does not. The
-    // progress line is read after the error, once yt-dlp has ended; it makes the task
-    // downloading again, so the run completes.
-    void progressAfterAnErrorDownloadsAgain()
-    {
-        useFolder("error then progress", "yt-dlp",
-                  "echo 'ERROR: first try failed'\nsleep 1\n"
-                  "echo '[download]  50.0% of 1.00MiB at 1.00KiB/s ETA 00:01'\n");
-        const auto task = newTask(m_site.url("a.mp4"));
-        QCOMPARE(m_registry.start(task), Start::Started);
-        QTRY_COMPARE_WITH_TIMEOUT(task->currentStatus(), XTask::StatusFailed, 5000);
-        QCOMPARE(task->failed_reason(), "first try failed");
-        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
-        QCOMPARE(task->progress(), 0.5f);
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
-        QCOMPARE(task->failed_reason(), "first try failed");
     }
 
     // A start right after a pause waits for the first run to end, and is no second run.
@@ -253,7 +224,8 @@ private slots:
     void dashMergeAfterAPauseLeavesOneRecord()
     {
         const QString folder = useFolder("dash");
-        const auto task = newTask(m_site.url("dash/slowaudio.mpd"), true);
+        const auto task = newTask(m_site.url("dash/slowaudio.mpd"));
+        task->setTryBestVideo(true); // the video and audio come apart
         QCOMPARE(m_registry.start(task), Start::Started);
         QTRY_VERIFY_WITH_TIMEOUT(QDir(folder).entryList({"*.mp4"}, QDir::Files).size() == 1, 20000);
         m_registry.pause(task);
@@ -297,22 +269,6 @@ private slots:
         QVERIFY(!m_registry.isRunning(*task));
     }
 
-    // A pause once yt-dlp has ended (its file is being probed), and one once the completion
-    // has begun: the task completes either way.
-    void pauseAfterYtdlpEndedLetsTheTaskComplete()
-    {
-        const QString folder =
-            useQuickFolder("late pause", "sleep 1\nexec /usr/bin/ffprobe \"$@\"\n");
-        const auto task = startUntilProbing(folder);
-        QVERIFY(task);
-        QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
-        QCOMPARE(m_registry.start(task), Start::AlreadyRunning); // no restart either
-        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
-        QCOMPARE(files(task).size(), 1);
-        QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::NotRunning);
-        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
-    }
-
     void pauseAfterCompletionBeganKeepsItCompleted()
     {
         useQuickFolder("pause while completing");
@@ -328,7 +284,9 @@ private slots:
         // The task itself refuses a pause once its completion has begun, whoever asks.
         QVERIFY(!task->pauseDownload());
         QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
+        QCOMPARE(m_registry.start(task), Start::AlreadyRunning); // no restart either
         QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
+        QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::NotRunning);
         QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
         QVERIFY(task->completedDate().isValid());
         QVERIFY(!store().hasChanges());
@@ -338,7 +296,8 @@ private slots:
     {
         const QString folder = useFolder("removed");
         // Caught after the video piece has finished, while the audio is still coming.
-        const auto task = newTask(m_site.url("dash/slowaudio.mpd"), true);
+        const auto task = newTask(m_site.url("dash/slowaudio.mpd"));
+        task->setTryBestVideo(true); // the video and audio come apart
         QCOMPARE(m_registry.start(task), Start::Started);
         QTRY_VERIFY2_WITH_TIMEOUT(
             !QDir(folder).entryList({"*.mp4"}, QDir::Files).isEmpty() &&

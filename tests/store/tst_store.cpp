@@ -22,7 +22,6 @@
 #include <vector>
 
 #include <csignal>
-#include <pwd.h>
 #include <unistd.h>
 
 using TaskList = QList<std::shared_ptr<XTask>>;
@@ -153,32 +152,22 @@ private slots:
 
     void everyAttributeSurvivesReopen()
     {
+        // One attribute of each column type, and of each kept in a table of its own: the
+        // columns are mapped by their type.
         const QList<Attribute<XTask>> taskAttributes = {
             TASK_ATTRIBUTE(url, Url, QString("https://a.example/v")),
-            TASK_ATTRIBUTE(browers, Browers, QString("Firefox")),
-            TASK_ATTRIBUTE(note, Note, QString("note")),
             TASK_ATTRIBUTE(completedDate, CompletedDate,
                            QDateTime::fromMSecsSinceEpoch(1700000000123)),
             TASK_ATTRIBUTE(source_description, Source_description, QString("page text")),
-            TASK_ATTRIBUTE(localFile, LocalFile, QString("/W/one.mp4\n/W/two.mp4")),
             TASK_ATTRIBUTE(thumbnail, Thumbnail, QByteArray("\xff\xd8 jpeg \0 bytes", 16)),
             TASK_ATTRIBUTE(status, Status, std::optional<qint64>(3)),
             TASK_ATTRIBUTE(tryBestVideo, TryBestVideo, std::optional(true)),
-            TASK_ATTRIBUTE(mustMP4Format, MustMP4Format, std::optional(false)),
-            TASK_ATTRIBUTE(failed_reason, Failed_reason, QString("ERROR: gone")),
-            TASK_ATTRIBUTE(videoWidth, VideoWidth, std::optional<qint64>(1920)),
-            TASK_ATTRIBUTE(videoHeight, VideoHeight, std::optional<qint64>(1080)),
-            TASK_ATTRIBUTE(videoEncodeName, VideoEncodeName, QString("h264")),
             TASK_ATTRIBUTE(duration, Duration, std::optional(12.5f))};
         const QList<Attribute<XFile>> fileAttributes = {
-            FILE_ATTRIBUTE(url, Url, QString("reserved")),
-            FILE_ATTRIBUTE(localFile, LocalFile, QString("/W/Clip.mp4")),
             FILE_ATTRIBUTE(name, Name, QString("Clip")),
             FILE_ATTRIBUTE(source_description, Source_description, QString("file text")),
             FILE_ATTRIBUTE(thumbnail, Thumbnail, QByteArray("thumb")),
-            FILE_ATTRIBUTE(videoEncodeName, VideoEncodeName, QString("vp9")),
             FILE_ATTRIBUTE(width, Width, std::optional<qint64>(640)),
-            FILE_ATTRIBUTE(height, Height, std::optional<qint64>(360)),
             FILE_ATTRIBUTE(duration, Duration, std::optional(3.25f))};
         {
             auto store = m_history->open();
@@ -296,15 +285,10 @@ private slots:
         store->createFile(QUrl::fromLocalFile("/W/orphan cafe.mp4"))->setName("orphan cafe");
 
         const QStringList allCafes = {"composed", "upper", "decomposed", "plain"};
-        const std::pair<QString, QStringList> searches[] = {{"cafe", allCafes},
-                                                            {"CAF\u00c9", allCafes},
-                                                            {"cafe\u0301 N", {"upper"}},
-                                                            {"\u00e9 AU", {"composed"}},
-                                                            {"a_b", {"twice", "twice"}},
-                                                            {"%", {"literal"}},
-                                                            {"a%b", {}},
-                                                            {"\u0301", {}},
-                                                            {QString(), {}}};
+        // A mark alone folds to nothing, which must match nothing rather than everything.
+        const std::pair<QString, QStringList> searches[] = {
+            {"cafe", allCafes},          {"CAF\u00c9", allCafes}, {"cafe\u0301 N", {"upper"}},
+            {"a_b", {"twice", "twice"}}, {"%", {"literal"}},      {"\u0301", {}}};
         for (int pass = 0; pass < 2; ++pass) {
             LogCapture log;
             for (const auto &[search, urls] : searches)
@@ -383,23 +367,20 @@ private slots:
                  QByteArray("set after a read"));
     }
 
-    // Removal takes the task's file records and thumbnails along; ids are never given twice.
+    // Removal takes the task's file records along; ids are never given twice.
     void removalTakesTheRecordsAndIdsAreNeverGivenTwice()
     {
         {
             auto store = m_history->open();
             addFile(*store, store->creatTaskURL("https://a.example/1", {}, {}), "kept");
             auto newest = store->creatTaskURL("https://a.example/2", {}, {});
-            newest->setThumbnail("t");
-            addFile(*store, newest, "one")->setThumbnail("1");
+            addFile(*store, newest, "one");
             addFile(*store, newest, "two");
             QVERIFY(store->save());
             QCOMPARE(newest->rowId(), 2);
             QVERIFY(store->removeItem(newest));
             QVERIFY(newest->isDeleted());
             QCOMPARE(count("XFile"), 1);
-            QCOMPARE(count("XFile_thumbnail"), 0);
-            QCOMPARE(count("XTask_thumbnail"), 0);
             auto next = store->creatTaskURL("https://a.example/3", {}, {});
             QVERIFY(store->save());
             QCOMPARE(next->rowId(), 3);
@@ -443,14 +424,10 @@ private slots:
         QTest::addColumn<QString>("asked");
         QTest::addColumn<bool>("same");
         QTest::newRow("itself") << "https://Example.com/Clip.mp4?v=AbC%20_x#t=1" << true;
-        QTest::newRow("host case") << "https://EXAMPLE.COM/Clip.mp4?v=AbC%20_x#t=1" << true;
-        QTest::newRow("scheme case") << "HTTPS://example.com/Clip.mp4?v=AbC%20_x#t=1" << true;
+        QTest::newRow("scheme and host case")
+            << "HTTPS://EXAMPLE.COM/Clip.mp4?v=AbC%20_x#t=1" << true;
         QTest::newRow("path case") << "https://example.com/clip.mp4?v=AbC%20_x#t=1" << false;
-        QTest::newRow("query case") << "https://example.com/Clip.mp4?v=abc%20_x#t=1" << false;
-        QTest::newRow("fragment case") << "https://example.com/Clip.mp4?v=AbC%20_x#T=1" << false;
-        QTest::newRow("accent") << "https://example.com/Clíp.mp4?v=AbC%20_x#t=1" << false;
         QTest::newRow("wildcard _") << "https://example.com/Clip.mp4?v=AbC%20xx#t=1" << false;
-        QTest::newRow("wildcard %") << "https://example.com/Clip.mp4?v=AbC%2_x#t=1" << false;
         QTest::newRow("shorter") << "https://example.com/Clip.mp4?v=AbC%20_x" << false;
         QTest::newRow("no URL") << QString() << false;
     }
@@ -469,17 +446,6 @@ private slots:
         if (asked.isNull()) return;
         QCOMPARE(created, !same);
         if (same) QCOMPARE(task->rowId(), stored->rowId());
-    }
-
-    void homeFromThePasswordDatabaseWithoutHOME()
-    {
-        const QByteArray home = qgetenv("HOME");
-        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
-        qunsetenv("HOME");
-        const passwd *entry = getpwuid(getuid());
-        QVERIFY(entry && entry->pw_dir && *entry->pw_dir);
-        QCOMPARE(XCoreDataManagement::defaultStorePath(),
-                 QFile::decodeName(entry->pw_dir) + "/Documents/XTaskModel.sqlite");
     }
 
     void refusesFilesItCannotOwn_data()

@@ -1,6 +1,7 @@
 #include "store/StoredSettings.h"
 
 #include "support/FakeExecutable.h"
+#include "support/FileContents.h"
 #include "support/FuzzSeeds.h"
 #include "support/TestEnvironment.h"
 
@@ -47,23 +48,6 @@ private slots:
 
     void cleanup() { FuzzSeeds::recordFile(settingsFile(), QStringLiteral("settings")); }
 
-    void neverWrittenKeysReadAsAbsent()
-    {
-        QVERIFY(Settings::ytdlpPath().isEmpty());
-        QVERIFY(Settings::ffmpegURL().isEmpty());
-        QVERIFY(Settings::ffmpegVersion().isNull());
-        QVERIFY(!Settings::startDownloadAfterCreated());
-        QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_START), 0.0f);
-        QVERIFY(!Settings::boolValue(Settings::KEY_NSCreateTaskView_LAST_MP4));
-        // Written at once: another process reads it from the file.
-        Settings::setValue(Settings::KEY_FFMPEG_VERSION, QStringLiteral("ffmpeg version 5.1"));
-        QFile file(settingsFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("KEY_FFMPEG_VERSION=ffmpeg version 5.1"));
-        QCOMPARE(Settings::ffmpegVersion(), QStringLiteral("ffmpeg version 5.1"));
-        QVERIFY(Settings::ffmpegURL().isEmpty());
-    }
-
     // The folder's name holds characters a URL gives a meaning to.
     void workingFolderCountsOnlyWithYtdlpInIt()
     {
@@ -88,18 +72,13 @@ private slots:
     {
         QTemporaryDir root;
         const QString folder = makeFolder(root, QStringLiteral("work"), {"yt-dlp"});
-        QFile file(settingsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[General]\nKEY_AUDO_START_DOWNLOAD=true\nKEY_DEFAULT_REMOVE_START=2.5\n"
-                   "KEY_DEFAULT_REMOVE_END=inf\nKEY_NSCreateTaskView_LAST_MP4=0\n"
-                   "KEY_FFMPEG_URL=https://example.com/tools\n"
-                   "KEY_WORKING_URL_DATA=" +
-                   QUrl::fromLocalFile(folder).toEncoded() + "\n");
-        file.close();
-        QVERIFY(Settings::startDownloadAfterCreated());
+        QVERIFY(FileContents::write(settingsFile(), "[General]\nKEY_DEFAULT_REMOVE_START=2.5\n"
+                                                    "KEY_DEFAULT_REMOVE_END=inf\n"
+                                                    "KEY_FFMPEG_URL=https://example.com/tools\n"
+                                                    "KEY_WORKING_URL_DATA=" +
+                                                        QUrl::fromLocalFile(folder).toEncoded()));
         QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_START), 2.5f);
         QCOMPARE(Settings::floatValue(Settings::KEY_DEFAULT_REMOVE_END), 0.0f);
-        QVERIFY(!Settings::boolValue(Settings::KEY_NSCreateTaskView_LAST_MP4));
         QVERIFY(Settings::folderURL(Settings::KEY_FFMPEG_URL).isEmpty());
         QCOMPARE(Settings::ytdlpPath().toLocalFile(), folder);
     }

@@ -1,5 +1,6 @@
 // The store's task events: delivery on the main thread, the operations that post them, and
 // what another store object commits to the same history.
+#include "StoreTasks.h"
 #include "TemporaryStore.h"
 
 #include "store/DownloadRegistry.h"
@@ -94,12 +95,6 @@ class TestTaskEvents : public QObject
         QFile::remove(path);
         return QFile::copy(m_clip, path) ? path : QString();
     }
-    static std::shared_ptr<XTask> savedTask(XCoreDataManagement &store, const QString &url)
-    {
-        auto task = store.creatTaskURL(url, "None", QString());
-        store.save();
-        return task;
-    }
 
 private slots:
     void initTestCase()
@@ -153,15 +148,9 @@ private slots:
         const QList<Row> rows = {
             {"removal", [&](auto task) { m_store->removeItem(task); }, {"removed"}},
             {"a run's status", [](auto task) { task->setDownloading(); }, {"changed"}},
-            {"a failure",
-             [](auto task) { task->downloadStoppedWithReason("ERROR: gone"); },
-             {"changed"}},
             {"files recorded",
              [&](auto task) { task->saveLocalFiles({copyOfClip("second.mp4")}); },
              {"changed"}},
-            {"only a piece, nothing recorded",
-             [&](auto task) { task->saveLocalFiles({m_work.filePath("third.mp4.part")}); },
-             {}},
             {"best thumbnail",
              [](auto task) { task->makeBestThumbnail(); },
              {"changed", "thumbnail"}},
@@ -173,13 +162,6 @@ private slots:
                               .isEmpty());
              },
              {"changed"}},
-            {"record setters are silent",
-             [](auto task) {
-                 task->setNote("note");
-                 task->setStatus(2);
-                 task->setThumbnail("picture");
-             },
-             {}},
         };
         int number = 0;
         for (const Row &row : rows) {
