@@ -15,7 +15,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -65,8 +64,8 @@ private slots:
     }
 
     // A left click anywhere on the bar (a label too) previews at its fraction; a right click
-    // is no preview. Its menu asks for either duration.
-    void barClicksAndMenu()
+    // is no preview.
+    void barClicks()
     {
         NSDurationSelectView bar(&m_window);
         bar.setGeometry(50, 10, 400, 40);
@@ -78,18 +77,6 @@ private slots:
             QTest::mouseClick(&bar, Qt::RightButton, {}, QPoint(x, 20));
         }
         QCOMPARE(fractions, (QList<float>{0.0f, 0.5f, 399.0f / 400.0f}));
-
-        QContextMenuEvent event(QContextMenuEvent::Mouse, {10, 10},
-                                bar.mapToGlobal(QPoint(10, 10)));
-        std::unique_ptr<QMenu> menu(bar.menuForEvent(&event));
-        AlertScript script;
-        script.queueAnswer(1000, "1");
-        script.queueAnswer(1000, "2");
-        for (QAction *action : menu->actions())
-            action->trigger();
-        QCOMPARE(script.alerts().size(), 2);
-        QCOMPARE(bar.removeHeaderDuration(), 1.0f);
-        QCOMPARE(bar.removeEndDuration(), 2.0f);
     }
 
     void barQuestions_data()
@@ -129,19 +116,6 @@ private slots:
         QCOMPARE(next.removeHeaderDuration(), head);
         QCOMPARE(next.findChildren<QLabel *>().first()->text(),
                  NSTavoTools::stringForDuration(head));
-    }
-
-    // An end without an error shows nothing and answers YES.
-    void panelEndWithoutError()
-    {
-        NSVideoToolController tools;
-        NSEncodingProgressView panel(&tools, QRect(0, 0, 600, 400));
-        AlertScript script;
-        QList<bool> ends;
-        panel.setHandler([&](bool success) { ends << success; });
-        panel.encodeVideoCompleted({});
-        QCOMPARE(ends, QList<bool>{true});
-        QVERIFY(script.alerts().isEmpty());
     }
 
     void paneWithoutFiles()
