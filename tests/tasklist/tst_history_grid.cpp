@@ -1,8 +1,8 @@
 // The history grid, its cells and the detail a finished cell opens: each state's view and the
-// accessibility walk, the thumbnail's decodes, the finished task's menu and actions, the grid's
-// order, search, removal, clicks, keys and cells kept, a task another process adds, downloads
-// run through the grid with a fake yt-dlp that reports progress and waits, and the detail's
-// fields, note and media report.
+// accessibility walk, the thumbnail following its task, the finished task's menu and actions, the
+// grid's order, search, removal, clicks, keys and cells kept, a task another process adds,
+// downloads run through the grid with a fake yt-dlp that reports progress and waits, and the
+// detail's fields, note and media report.
 #include "app/NSCreateTaskView.h"
 #include "app/NSCreateTaskWindowController.h"
 #include "desktop/AlertScript.h"
