@@ -1,11 +1,13 @@
-// The history grid and its cells: each state's view and spoken name, the downloading view's
-// figures and timer, the thumbnail's frame and decodes, the finished task's menu and actions,
-// the grid's order, search, removal, clicks, keys and cells kept, a task another process adds,
-// and downloads run through the grid with a fake yt-dlp that reports progress and waits.
+// The history grid, its cells and the detail a finished cell opens: each state's view and the
+// accessibility walk, the thumbnail following its task, the finished task's menu and actions, the
+// grid's order, search, removal, clicks, keys and cells kept, a task another process adds,
+// downloads run through the grid with a fake yt-dlp that reports progress and waits, and the
+// detail's fields, note and media report.
 #include "app/NSCreateTaskView.h"
 #include "app/NSCreateTaskWindowController.h"
 #include "desktop/AlertScript.h"
 #include "desktop/SheetQueue.h"
+#include "media/NSffprobe.h"
 #include "platform/JobRunner.h"
 #include "store/DownloadRegistry.h"
 #include "store/StoredSettings.h"
@@ -16,11 +18,12 @@
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRows.h"
-#include "tasklist/BusySpinner.h"
 #include "tasklist/NSHistoryView.h"
 #include "tasklist/PaintedButton.h"
 #include "tasklist/TaskCellAccessibility.h"
 #include "tasklist/TaskCellServices.h"
+#include "tasklist/TaskDetailView.h"
+#include "tasklist/TaskDetailWindowController.h"
 #include "tasklist/ThumbnailLoader.h"
 #include "tasklist/XTaskCellView.h"
 #include "tasklist/XTaskCompleted.h"
@@ -29,6 +32,7 @@
 #include "tasklist/XTaskNormal.h"
 #include "tasklist/XTaskProgressing.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -115,6 +119,20 @@ int maxLiveCells(NSHistoryView &grid)
     return most;
 }
 
+template <typename Control = QAbstractButton> Control *named(QWidget *sheet, const QString &name)
+{
+    return AccessibilityWalk::findNamed<Control>(sheet, name);
+}
+
+// The value shown beside a caption of the detail's form.
+QString shownBeside(QWidget *sheet, const QString &caption)
+{
+    for (QLabel *label : sheet->findChildren<QLabel *>())
+        if (label->text() == caption && label->buddy())
+            if (auto *value = qobject_cast<QLabel *>(label->buddy())) return value->text();
+    return QStringLiteral("<no %1>").arg(caption);
+}
+
 } // namespace
 
 class TestHistoryGrid : public QObject
@@ -172,12 +190,30 @@ class TestHistoryGrid : public QObject
         StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, folder);
         return folder;
     }
-    std::unique_ptr<XTaskCompleted> completedView(const std::shared_ptr<XTask> &task = {})
+    std::unique_ptr<XTaskCompleted> completedView(const std::shared_ptr<XTask> &task)
     {
         auto view = std::make_unique<XTaskCompleted>(m_services);
         view->resize(200, 100);
-        if (task) view->setTask(task);
+        view->setTask(task);
         return view;
+    }
+    // A clip with the page description yt-dlp writes beside it.
+    QString clipWithDescription(const QString &name)
+    {
+        const QString clip = path(name + ".mp4");
+        if (!QFile::exists(clip) && !MediaFactory::makeClip(clip, 1.0)) return QString();
+        QFile description(path(name + ".description"));
+        if (!description.open(QIODevice::WriteOnly)) return QString();
+        description.write("What the page says.");
+        return clip;
+    }
+    static std::unique_ptr<TaskDetailWindowController>
+    openDetail(const std::shared_ptr<XTask> &task)
+    {
+        auto sheet = std::make_unique<TaskDetailWindowController>();
+        sheet->open();
+        sheet->view()->setTask(task.get());
+        return QTest::qWaitForWindowActive(sheet.get()) ? std::move(sheet) : nullptr;
     }
     std::unique_ptr<NSHistoryView> showGrid(QSize size = QSize(440, 320))
     {
@@ -201,133 +237,37 @@ private slots:
             QVERIFY(store().removeItem(task));
     }
 
-    void everyStateHasItsViewAndSpokenName()
+    // A status this version does not know shows no view; the failed task is read out with
+    // the core's error.
+    void everyStateHasItsViewAndEveryControlAName()
     {
         const auto failed = newTask(3);
         failed->setFailed_reason("HTTP Error 404");
         newTask(2);
-        newTask(1)->progress(0.42f, 0, 1000);
-        const auto created = newTask(0);
-        newTask(7); // a status this version does not know: no view
+        newTask(1);
+        newTask(0);
+        newTask(7);
         const auto grid = showGrid(QSize(900, 400));
         QCOMPARE(AccessibilityWalk::unnamedControls(grid.get()), QStringList());
         const QStringList views{"XTaskCreateView", "",
                                 "XTaskNormal",     "XTaskProgressing",
                                 "XTaskCompleted",  "XTaskFailedView"};
-        const QStringList states{"新下载",      "",
-                                 ", created",   ", downloading 42.0%",
-                                 ", completed", ", failed: HTTP Error 404"};
         for (int item = 0; item < views.size(); ++item) {
-            XTaskCellView *cell = grid->itemAtIndex(item);
-            QWidget *shown = cell->visibleView();
+            QWidget *shown = grid->itemAtIndex(item)->visibleView();
             QCOMPARE(shown ? shown->metaObject()->className() : "", views[item]);
-            QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(cell);
-            QCOMPARE(spoken->role(), QAccessible::ListItem);
-            QCOMPARE(spoken->text(QAccessible::Name),
-                     (cell->task() ? cell->task()->url() : QString()) + states[item]);
         }
-        QCOMPARE(grid->itemAtIndex(2)->normalView()->urlLabel()->text(), created->url());
-        QCOMPARE(grid->itemAtIndex(2)->normalView()->toolTip(), created->url());
-        XTaskFailedView *failedView = grid->itemAtIndex(5)->failedView();
-        QCOMPARE(failedView->textView()->toPlainText(), "HTTP Error 404");
-        QCOMPARE(failedView->toolTip(), "HTTP Error 404");
-    }
-
-    // A hidden or recycled downloading view keeps no timer (nor its task) alive; a view given
-    // a task without a URL keeps nothing of the last one's.
-    void viewsGivenAnotherTaskKeepNothingOfTheLast()
-    {
-        const auto downloading = newTask(1);
-        XTaskCellView cell(m_services);
-        cell.resize(200, 140);
-        cell.show();
-        cell.setTask(downloading);
-        XTaskProgressing *view = cell.progressView();
-        const int step = view->spinner()->step();
-        QTRY_VERIFY(view->spinner()->step() != step);
-        cell.hide();
-        QVERIFY(!view->isRefreshing());
-        cell.show();
-        QVERIFY(view->isRefreshing());
-        cell.setTask(newTask(2));
-        QVERIFY(!view->isRefreshing());
-        cell.setTask(downloading);
-        QVERIFY(view->isRefreshing());
-        cell.prepareForReuse();
-        QVERIFY(!view->isRefreshing());
-        QVERIFY(!view->task());
-
-        const auto withoutURL = newTask(0);
-        withoutURL->setUrl(QString());
-        XTaskNormal normal;
-        normal.setTask(newTask(0));
-        normal.setTask(withoutURL);
-        QCOMPARE(normal.urlLabel()->text(), QString());
-        QCOMPARE(normal.toolTip(), QString());
-    }
-
-    // The speed's level fills a bar of twenty steps of 500000 bytes a second, no further.
-    void downloadingFigures()
-    {
-        const struct {
-            float progress, speed;
-            const char *progressText, *speedText;
-            qint64 level;
-            int bar;
-        } rows[] = {{0.0f, 0.0f, "0.0%", "0 Bit/s", 0, 0},
-                    {0.425f, 499999.0f, "42.5%", "488.3 Kib/s", 0, 0},
-                    {0.5f, 500000.0f, "50.0%", "488.3 Kib/s", 1, 1},
-                    {1.0f, 10000000.0f, "100.0%", "9.5 Mib/s", 20, 20},
-                    {1.0f, 25000000.0f, "100.0%", "23.8 Mib/s", 50, 20}};
-        for (const auto &row : rows) {
-            XTaskProgressing view;
-            view.resize(200, 130);
-            view.show();
-            const auto task = newTask(1);
-            task->progress(row.progress, 0, row.speed);
-            view.setTask(task);
-            QCOMPARE(view.progressLabel()->text(), row.progressText);
-            QCOMPARE(view.speedLabel()->text(), row.speedText);
-            QCOMPARE(view.level(), row.level);
-            QCOMPARE(view.levelIndicator()->value(), row.bar);
-        }
-    }
-
-    // The frame in a 200×100 view: full height for a landscape picture, full width for a
-    // portrait or square one, centred. Data that is no picture leaves the view as it was; no
-    // data shows the placeholder.
-    void thumbnailFrame()
-    {
-        const QList<std::pair<QSize, QRectF>> rows{{{400, 100}, {-100, 0, 400, 100}},
-                                                   {{300, 50}, {-200, 0, 600, 100}},
-                                                   {{50, 100}, {0, -150, 200, 400}},
-                                                   {{80, 80}, {0, -50, 200, 200}},
-                                                   {{100, 50}, {0, 0, 200, 100}}};
-        const auto view = completedView();
-        for (const auto &[image, frame] : rows) {
-            view->letBgImageWithData(jpegOf(Qt::red, image.width(), image.height()));
-            QCOMPARE(view->pictureFrame(), frame);
-            QCOMPARE(view->borderWidth(), 0);
-            // Only what shows is kept: the view's own size, clipped equally on both sides.
-            QCOMPARE(view->picture().size(), QSize(200, 100));
-        }
-        const qint64 shown = view->picture().cacheKey();
-        view->letBgImageWithData("not a picture");
-        QCOMPARE(view->picture().cacheKey(), shown);
-        QCOMPARE(view->pictureFrame(), rows.last().second);
-        view->letBgImageWithData(QByteArray());
-        QVERIFY(view->picture().isNull() && view->showsPlaceholder());
-        QCOMPARE(view->borderWidth(), 1);
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(grid->itemAtIndex(5));
+        QCOMPARE(spoken->role(), QAccessible::ListItem);
+        QCOMPARE(spoken->text(QAccessible::Name), failed->url() + ", failed: HTTP Error 404");
     }
 
     // A view given its task before its first layout places the picture again at its own size;
-    // a changed thumbnail is decoded once, another task's change not at all; the next task
-    // keeps nothing of this one's picture and name.
+    // a changed thumbnail shows, another task's change leaves it; the next task keeps nothing of
+    // this one's picture.
     void thumbnailFollowsTheSizeAndItsTask()
     {
         const auto task = newTask(2, jpegOf(Qt::green, 320, 180));
         const auto other = newTask(2, jpegOf(Qt::blue, 320, 180));
-        addFile(task, path("Named clip.mp4"), false);
         XTaskCompleted view(m_services);
         for (int i = 0; i < 5; ++i)
             view.setTask(task);
@@ -335,60 +275,30 @@ private slots:
         view.show();
         QTRY_COMPARE(view.picture().size(), QSize(178, 100));
         QCOMPARE(view.pictureFrame().height(), 100.0);
-        QCOMPARE(view.toolTipText(), "Named clip");
         QTRY_COMPARE(m_thumbnails.pendingCount(), 0);
-        const int decodes = m_thumbnails.decodeCount();
         const qint64 before = view.picture().cacheKey();
 
         store().events().postThumbnailChanged(task);
         QTRY_VERIFY(view.picture().cacheKey() != before);
-        QCOMPARE(m_thumbnails.decodeCount(), decodes + 1);
         const qint64 shown = view.picture().cacheKey();
         store().events().postThumbnailChanged(other);
         QTest::qWait(200);
-        QCOMPARE(m_thumbnails.decodeCount(), decodes + 1);
         QCOMPARE(view.picture().cacheKey(), shown);
 
         view.setTask(newTask(2));
         QVERIFY(view.picture().isNull());
-        QCOMPARE(view.toolTipText(), QString());
     }
 
-    void contextMenu_data()
+    // Files outside the working folder can be moved into it; Video Encode opens the tools.
+    void contextMenuOfFilesElsewhere()
     {
-        QTest::addColumn<bool>("alt");
-        QTest::addColumn<QString>("where"); // the files: in the working folder, or not
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QStringList>("titles");
-        const QStringList always{"Show In Finder", "Open Web Source", "Video Encode"};
-        const QStringList developer{"", "开发调试", "ffplay 播放", "选择目标文件", "刷新缩略图"};
-        const QStringList move{"Move Files"};
-        addRow("one file in the working folder", false, "inside", 1, always);
-        addRow("Alt adds the developer's items", true, "inside", 1, always + developer);
-        addRow("files elsewhere can be moved", false, "elsewhere", 1, always + move);
-        addRow("no working folder: nothing to move", false, "no folder", 1, always);
-        addRow("three files can be merged", false, "inside", 3,
-               always + QStringList{"Merge 3 files"});
-        addRow("two files elsewhere, Alt", true, "elsewhere", 2,
-               always + move + QStringList{"Merge 2 files"} + developer);
-    }
-
-    void contextMenu()
-    {
-        QFETCH(bool, alt);
-        QFETCH(QString, where);
-        QFETCH(int, count);
-        const QString folder = useWorkingFolder("menu", "exit 0");
-        if (where == "no folder") noWorkingFolder();
+        useWorkingFolder("menu", "exit 0");
         const auto task = newTask(2);
-        const QString filesFolder = where == "inside" ? folder : path("elsewhere");
-        for (int i = 0; i < count; ++i)
-            addFile(task, QStringLiteral("%1/clip%2-%3.mp4").arg(filesFolder).arg(m_serial).arg(i),
-                    false);
+        addFile(task, path("elsewhere/clip.mp4"), false);
         const auto view = completedView(task);
-        std::unique_ptr<QMenu> menu(view->menuForEvent(alt ? Qt::AltModifier : Qt::NoModifier));
-        QTEST(titlesOf(menu.get()), "titles");
-
+        std::unique_ptr<QMenu> menu(view->menuForEvent(Qt::NoModifier));
+        QCOMPARE(titlesOf(menu.get()),
+                 (QStringList{"Show In Finder", "Open Web Source", "Video Encode", "Move Files"}));
         menu->actions().at(2)->trigger(); // Video Encode
         QDialog *sheet = SheetQueue::currentSheet(view->window());
         QVERIFY(sheet);
@@ -400,16 +310,12 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("files");
-        QTest::addColumn<bool>("runs"); // a job that ends later
         QTest::addColumn<QString>("message");
         addRow(
-            "merge of three files", "merge", 3, false,
+            "merge of three files", "merge", 3,
             "只测试过音频、视频2个文件合并， 更多文件的合并未曾测试。\n请联系开发者阐明您的需求。");
-        addRow("merge that fails", "merge", 2, true, "Merge files failed.");
-        addRow("ffplay without a working folder", "ffplayNoFolder", 1, false,
-               "ffplay needs a working folder: choose one in the settings.");
-        addRow("ffplay of a missing file", "ffplayMissing", 1, false, "NOT EXIST!");
-        addRow("move that fails", "move", 1, true,
+        addRow("merge that fails", "merge", 2, "Merge files failed.");
+        addRow("move that fails", "move", 1,
                "Some files could not be moved into the working folder; they stay where they are.");
     }
 
@@ -418,7 +324,6 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(int, files);
-        QFETCH(bool, runs);
         AlertScript script;
         const QString folder = useWorkingFolder(QTest::currentDataTag(), "exit 0");
         const auto task = newTask(2);
@@ -427,28 +332,23 @@ private slots:
             // ffmpeg cannot merge text. The move's file lies outside the folder.
             paths << (action == "move" ? path("outside-%1.mp4").arg(i)
                                        : QStringLiteral("%1/part%2.mp4").arg(folder).arg(i));
-            addFile(task, paths.last(), action != "ffplayMissing");
+            addFile(task, paths.last(), true);
         }
-        if (action == "ffplayNoFolder") noWorkingFolder();
         // A move never replaces a file: one of the same name waits in the working folder.
         if (action == "move") QFile::copy(paths.first(), folder + "/outside-0.mp4");
         const auto view = completedView(task);
         QSignalSpy busyEnded(view.get(), &XTaskCompleted::busyEnded);
         if (action == "merge")
             view->mergeFiles();
-        else if (action == "move")
-            view->moveLocalFiles();
         else
-            view->ffplayAction();
-        if (runs) QVERIFY(busyEnded.wait(30000));
+            view->moveLocalFiles();
+        if (view->isBusy()) QVERIFY(busyEnded.wait(30000));
 
         QCOMPARE(script.alerts().size(), 1);
         QTEST(script.alerts().first().messageText, "message");
-        if (action == "ffplayMissing")
-            QCOMPARE(script.alerts().first().informativeText, paths.first());
         QCOMPARE(task->loadLocalFiles().size(), files);
         for (const QString &file : paths)
-            QCOMPARE(QFileInfo::exists(file), action != "ffplayMissing");
+            QVERIFY(QFileInfo::exists(file));
     }
 
     void mergeOfTwoGeneratedFiles()
@@ -464,7 +364,7 @@ private slots:
         const auto view = completedView(task);
         std::unique_ptr<QMenu> menu(view->menuForEvent(Qt::NoModifier));
         QSignalSpy busyEnded(view.get(), &XTaskCompleted::busyEnded);
-        QCOMPARE(menu->actions().at(3)->text(), "Merge 2 files");
+        QCOMPARE(menu->actions().at(3)->text(), "Merge 2 files"); // files inside: no Move
         menu->actions().at(3)->trigger();
         QVERIFY(view->isBusy());
         QVERIFY(busyEnded.wait(60000));
@@ -480,7 +380,6 @@ private slots:
         const auto grid = showGrid();
         QVERIFY(grid);
         QCOMPARE(grid->numberOfItemsInSection(), 1);
-        QCOMPARE(grid->liveCellCount(), 1);
         XTaskCellView *cell = grid->itemAtIndex(0);
         QCOMPARE(cell->visibleView(), cell->createView());
         QVERIFY(!grid->itemAtIndex(1));
@@ -528,11 +427,10 @@ private slots:
 
         grid->taskWithString(QString());
         QCOMPARE(grid->tasks(), (Tasks{third, second}));
-        QCOMPARE(grid->itemAtIndex(1)->visibleView(), grid->itemAtIndex(1)->failedView());
     }
 
     // Every left click opens an item (a created one copies its URL, a finished one shows its
-    // detail), a right click does not; the keys move, open, show the menu and remove.
+    // detail), a right click does not; the keys move, open and show the menu.
     void clicksAndKeys()
     {
         const auto created = newTask(0);
@@ -558,8 +456,6 @@ private slots:
         QCOMPARE(script.alerts().size(), 2);
 
         focusItem(*grid, 2);
-        QVERIFY(grid->itemAtIndex(2)->hasFocusFrame());
-        QVERIFY(!grid->itemAtIndex(1)->hasFocusFrame());
         QTest::keyClick(grid.get(), Qt::Key_Return);
         QCOMPARE(script.alerts().size(), 3);
         QCOMPARE(script.alerts().last().messageText, copied);
@@ -577,14 +473,98 @@ private slots:
         QTest::mouseClick(grid->itemAtIndex(2)->normalView()->controlButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(settings.size(), 1, 10000);
         QCOMPARE(script.alerts().size(), 4);
-        QCOMPARE(script.alerts().last().messageText,
-                 "yt-dlp is not installed in a working folder.");
         QCOMPARE(script.alerts().last().buttons, (QStringList{"Open Settings", "Cancel"}));
         QCOMPARE(grid->itemAtIndex(2)->visibleView(), grid->itemAtIndex(2)->normalView());
-        focusItem(*grid, 2);
-        QTest::keyClick(grid.get(), Qt::Key_Delete);
-        QCOMPARE(grid->tasks(), Tasks{completed});
-        QVERIFY(!storedElsewhere(created->url()));
+    }
+
+    void detail_data()
+    {
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<QString>("closedBy");
+        addRow("records", "records", "Close");
+        addRow("legacy list", "legacy", "Esc");
+        addRow("no file", "none", "window");
+        addRow("file gone", "missing", "Close");
+    }
+
+    // Each way a task keeps its files, walked as a screen reader walks it; its new note is kept
+    // however the sheet closes.
+    void detail()
+    {
+        QFETCH(QString, files);
+        QFETCH(QString, closedBy);
+        useWorkingFolder("detail", "exit 0");
+        const auto task = store().creatTaskURL(newURL(), "Firefox", "old");
+        task->setStatus(XTask::StatusCompleted);
+        const QString clip = clipWithDescription("clip " + files);
+        QVERIFY(!clip.isEmpty());
+        if (files == "records" || files == "missing") task->saveLocalFiles({clip});
+        if (files == "legacy") task->setLocalFile(clip + "\n" + path("b.m4a"));
+        if (files == "missing") QVERIFY(QFile::remove(clip));
+        QVERIFY(store().save());
+        const auto sheet = openDetail(task);
+        QVERIFY(sheet);
+        QSignalSpy finished(sheet.get(), &QDialog::finished);
+
+        const bool hasFile = files != "none";
+        const bool onDisk = files == "records" || files == "legacy";
+        QCOMPARE(shownBeside(sheet.get(), "Name"),
+                 hasFile ? QFileInfo(clip).completeBaseName() : QString());
+        QCOMPARE(shownBeside(sheet.get(), "Location").contains(clip.toHtmlEscaped()), hasFile);
+        QCOMPARE(shownBeside(sheet.get(), "Description"),
+                 hasFile ? "What the page says." : QString());
+        QVERIFY(task->localFile().isNull()); // the legacy list became records
+        QCOMPARE(named(sheet.get(), "Show in Folder")->isEnabled(), onDisk);
+        QCOMPARE(named(sheet.get(), "Media Information")->isEnabled(), onDisk);
+        QLabel *gone = named<QLabel>(sheet.get(), "The file is no longer on the disk.");
+        QCOMPARE(gone && gone->isVisible(), files == "missing");
+        QCOMPARE(AccessibilityWalk::unnamedControls(sheet.get()), QStringList());
+        // The URL goes to the clipboard without a word.
+        AlertScript script;
+        QTest::mouseClick(named(sheet.get(), "Copy URL"), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), task->url());
+        QVERIFY(script.alerts().isEmpty() && finished.isEmpty());
+
+        auto *note = named<QPlainTextEdit>(sheet.get(), "Note");
+        note->setFocus();
+        note->selectAll();
+        QTest::keyClicks(note, "new note");
+        if (closedBy == "Close")
+            QTest::mouseClick(named(sheet.get(), "Close"), Qt::LeftButton);
+        else if (closedBy == "Esc")
+            QTest::keyClick(note, Qt::Key_Escape);
+        else
+            sheet->close();
+        QCOMPARE(finished.size(), 1);
+        XCoreDataManagement reopened(store().storePath());
+        QVERIFY(reopened.open());
+        const auto stored = reopened.searchURL(task->url());
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0]->note(), "new note");
+    }
+
+    // The report of a real clip from just after its first "Metadata:", read off the main
+    // thread: the click returns before ffprobe has answered. A report without that section
+    // shows whole.
+    void detailMediaInformation()
+    {
+        const QString folder = useWorkingFolder("report", "exit 0");
+        const auto task = newTask(2);
+        const QString clip = clipWithDescription("media clip");
+        task->saveLocalFiles({clip});
+        const auto sheet = openDetail(task);
+        QVERIFY(sheet);
+        AlertScript script;
+        QTest::mouseClick(named(sheet.get(), "Media Information"), Qt::LeftButton);
+        QVERIFY(script.alerts().isEmpty());
+        QTRY_COMPARE(script.alerts().size(), 1);
+        const Alert shown = script.alerts()[0];
+        QCOMPARE(shown.messageText, "media clip.mp4");
+        const QString report = NSffprobe::detailMediaFileURL(QUrl::fromLocalFile(clip), folder);
+        QVERIFY(report.contains("Input #0") && !shown.informativeText.contains("Input #0"));
+        QVERIFY(shown.informativeText.contains("major_brand"));
+        QVERIFY(report.endsWith(shown.informativeText));
+        QCOMPARE(TaskDetailView::mediaReportAfterMetadata("no such section"), "no such section");
     }
 
     // The rows on screen and one either side, whatever the history's length.
