@@ -36,35 +36,16 @@ class TestAppMainWindow : public QObject
         return enter.isAccepted();
     }
 
-    void storeWorkingFolder(bool withYtdlp)
-    {
-        const QString ytdlp = m_workingFolder.filePath(QStringLiteral("yt-dlp"));
-        QFile::remove(ytdlp);
-        if (withYtdlp) QVERIFY(QFile(ytdlp).open(QIODevice::WriteOnly));
-        StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
-    }
-
 private slots:
+    // Set up: a working folder with yt-dlp, and the system's ffprobe.
     void initTestCase()
     {
         AppTestKit::isolateHome();
+        QVERIFY(
+            QFile(m_workingFolder.filePath(QStringLiteral("yt-dlp"))).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(QStringLiteral("/usr/bin/ffprobe"),
                             m_workingFolder.filePath(QStringLiteral("ffprobe"))));
-    }
-
-    void init() { storeWorkingFolder(true); }
-
-    // Not set up (a folder without yt-dlp): the settings open after start-up, with no welcome,
-    // as a folder is stored.
-    void settingsOpenWhenNotSetUp()
-    {
-        storeWorkingFolder(false);
-        AlertScript script;
-        AppDelegate delegate;
-        QSignalSpy wanted(delegate.mainWindow()->viewController(), &ViewController::settingsWanted);
-        QTRY_COMPARE(wanted.count(), 1);
-        QVERIFY(SheetQueue::currentSheet(delegate.mainWindow()));
-        QVERIFY(script.alerts().isEmpty());
+        StoredSettings::setFolder(StoredSettings::KEY_WORKING_URL_DATA, m_workingFolder.path());
     }
 
     // Set up: no settings; every control named; Ctrl+F finds the search; typing searches after

@@ -25,7 +25,6 @@
 #include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
