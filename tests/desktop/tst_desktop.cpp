@@ -58,13 +58,6 @@ void whenModalShows(std::function<void(QWidget *)> act)
     });
 }
 
-QPushButton *buttonTitled(QWidget *box, const QString &title)
-{
-    for (QPushButton *button : box->findChildren<QPushButton *>())
-        if (button->text() == title) return button;
-    return nullptr;
-}
-
 } // namespace
 
 // Stands in for the desktop's URL handlers, so no test starts a real browser or file manager.
@@ -267,6 +260,9 @@ private slots:
         bool reversed = false;
         int informativeWidth = 0;
         whenModalShows([&](QWidget *dialog) {
+            const auto button = [dialog](const QString &title) {
+                return AccessibilityWalk::findNamed<QPushButton>(dialog, title);
+            };
             unnamed = AccessibilityWalk::unnamedControls(dialog);
             QWidget *target = dialog;
             if (auto *field = dialog->findChild<QLineEdit *>(); question) {
@@ -274,18 +270,17 @@ private slots:
                 QTest::keyClicks(field, QStringLiteral("a <new> note"));
                 target = field;
             } else {
+                auto *informative = dialog->findChild<QLabel *>("qt_msgbox_informativelabel");
                 QTextDocument rendered;
-                rendered.setHtml(dialog->findChild<QLabel *>("qt_msgbox_informativelabel")->text());
+                rendered.setHtml(informative->text());
                 shownInformative = rendered.toPlainText();
-                informativeWidth =
-                    dialog->findChild<QLabel *>("qt_msgbox_informativelabel")->width();
-                reversed = buttonTitled(dialog, "Remove")->mapToGlobal(QPoint()).x() >
-                           buttonTitled(dialog, "Keep")->mapToGlobal(QPoint()).x();
+                informativeWidth = informative->width();
+                reversed = button("Remove")->x() > button("Keep")->x(); // one button box
             }
             if (action == QLatin1String("Return") || action == QLatin1String("Escape"))
                 QTest::keyClick(target, action == "Return" ? Qt::Key_Return : Qt::Key_Escape);
             else
-                QTest::mouseClick(buttonTitled(dialog, action), Qt::LeftButton);
+                QTest::mouseClick(button(action), Qt::LeftButton);
         });
         const AlertAnswer answer = Alerts::run(alert);
         QCOMPARE(answer.response, response);
