@@ -70,6 +70,17 @@ class TestCli : public QObject
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
+    // The run ends with the status and says the text on either stream; if not, says what it did.
+    bool ends(const QStringList &arguments, int status, const QString &said,
+              const QStringList &settings = {}) const
+    {
+        const Result result = run(arguments, settings);
+        const bool expected = result.status == status && (result.out + result.err).contains(said);
+        if (!expected)
+            qWarning().noquote() << arguments << "ended" << result.status << result.out
+                                 << result.err;
+        return expected;
+    }
     // A working folder set up by zelvo-cli; a tool given a body is then replaced by a fake.
     QString setUp(const QString &name, const QString &tool = {}, const QString &body = {}) const
     {
@@ -175,9 +186,7 @@ private slots:
         QFETCH(QStringList, settings);
         QFETCH(int, status);
         QFETCH(QString, said);
-        const Result result = run(arguments, settings);
-        QCOMPARE(result.status, status);
-        QVERIFY2((result.out + result.err).contains(said), qPrintable(result.out + result.err));
+        QVERIFY(ends(arguments, status, said, settings));
     }
 
     void unopenableHistoryIsSaid()
@@ -224,9 +233,7 @@ private slots:
         QCOMPARE(result.out, file + "  320 x 240    h264  00:00:02\n");
         QVERIFY(QFileInfo::exists(file));
 
-        result = run({"download", url});
-        QCOMPARE(result.status, 2);
-        QVERIFY(result.err.contains("已经存在: " + url + " 已经下载过了. (task 1)"));
+        QVERIFY(ends({"download", url}, 2, "已经存在: " + url + " 已经下载过了. (task 1)"));
         QCOMPARE(run({"download", "ftp://example.org/v"}).status, 2);
 
         result = run({"list"});
@@ -251,9 +258,7 @@ private slots:
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err, QStringLiteral("ffprobe error.\n"));
 
-        result = run({"resume", "1"});
-        QCOMPARE(result.status, 1);
-        QVERIFY(result.err.contains("has completed"));
+        QVERIFY(ends({"resume", "1"}, 1, "has completed"));
         QCOMPARE(run({"remove", "1"}).status, 0);
         QVERIFY(!QFileInfo::exists(file));
         QCOMPARE(run({"show", "1"}).status, 1);
@@ -315,11 +320,8 @@ private slots:
             qPrintable(result.err));
         QVERIFY(run({"list"}).out.startsWith("1  failed"));
 
-        result = run({"download", url});
-        QCOMPARE(result.status, 2);
-        QVERIFY2(
-            result.err.contains("failed before (task 1); 'zelvo-cli resume 1' tries it again."),
-            qPrintable(result.err));
+        QVERIFY(ends({"download", url}, 2,
+                     "failed before (task 1); 'zelvo-cli resume 1' tries it again."));
 
         // Once the page is whole, the failed task goes on.
         const QString missing = m_site.siteFile("gone.mp4");
@@ -377,9 +379,7 @@ private slots:
 
     void setupRefusesAFolderWithALineBreak()
     {
-        const Result result = run({"setup", home("two\nlines")});
-        QCOMPARE(result.status, 2);
-        QVERIFY2(result.err.contains("line break"), qPrintable(result.err));
+        QVERIFY(ends({"setup", home("two\nlines")}, 2, "line break"));
         QVERIFY(!QFileInfo::exists(home("two\nlines")));
     }
 
@@ -436,25 +436,20 @@ private slots:
                       {"https://v.example/3", {folder + "/small.mp4"}},
                       {"https://v.example/4", {folder + "/long.mp4"}}});
 
-        Result result = run({"trim", "1", "--head", "1", "--tail", "1"});
-        QCOMPARE(result.status, 2); // no terminal, no --yes
-        QVERIFY2(result.err.contains("--yes"), qPrintable(result.err));
-        result = run({"trim", "1", "--head", "3", "--tail", "0.5", "--yes"});
-        QVERIFY2(result.err.contains(NSVideoToolController::tooLongText), qPrintable(result.err));
-        result = run({"trim", "1", "--head", "1", "--tail", "1", "--yes"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
-        QVERIFY2(result.out.contains(folder + "/clip.mp4"), qPrintable(result.out));
+        // No terminal to ask, no --yes: nothing is cut.
+        QVERIFY(ends({"trim", "1", "--head", "1", "--tail", "1"}, 2, "--yes"));
+        QVERIFY(ends({"trim", "1", "--head", "3", "--tail", "0.5", "--yes"}, 1,
+                     NSVideoToolController::tooLongText));
+        QVERIFY(
+            ends({"trim", "1", "--head", "1", "--tail", "1", "--yes"}, 0, folder + "/clip.mp4"));
         QVERIFY(std::abs(storedFile(1).duration - 2.0f) < 0.3f);
 
-        result = run({"thumbnail", "2", "--at", "0.6"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
+        QVERIFY(ends({"thumbnail", "2", "--at", "0.6"}, 0, QString()));
         const StoredFile pic = storedFile(2);
         QVERIFY(!pic.thumbnail.isEmpty());
         QCOMPARE(pic.taskThumbnail, pic.thumbnail);
 
-        result = run({"encode", "3"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
-        QVERIFY(result.out.contains(folder + "/small_h264.mp4"));
+        QVERIFY(ends({"encode", "3"}, 0, folder + "/small_h264.mp4"));
         QCOMPARE(storedFile(3).codec, "h264");
         QCOMPARE(run({"encode", "3"}).status, 1); // already H.264
 
