@@ -4,7 +4,6 @@
 #include "media/NSffmpeg.h"
 #include "media/SystemToolLinker.h"
 #include "support/FakeExecutable.h"
-#include "support/LogCapture.h"
 #include "support/MediaServer.h"
 #include "support/TestRows.h"
 
@@ -18,13 +17,12 @@ namespace
 {
 const QStringList tools = {"ffmpeg", "ffplay", "ffprobe"};
 
-// Marker files switch the fakes' behaviour.
+// A file named no-xcode makes the developer tools missing.
 const QString xcodeBody = "[ -e no-xcode ] && echo 'xcode-select: error: no tools' >&2 && exit 2\n"
                           "echo /Library/Developer/CommandLineTools\n";
 // Installed packages are files in cellar/.
 const QString brewBody = "case \"$1\" in\n"
-                         "-v) [ -e no-brew ] && echo 'brew: command not found' && exit 127\n"
-                         "    echo 'Homebrew 4.1.0';;\n"
+                         "-v) echo 'Homebrew 4.1.0';;\n"
                          "list) [ -e \"cellar/$3\" ] && echo \"$3 1.0\";;\n"
                          "install) touch \"cellar/$2\";;\n"
                          "esac\n";
@@ -61,7 +59,7 @@ private slots:
         m_messages.clear();
         m_error.clear();
         freshFolder("cellar");
-        for (const QString name : {"no-xcode", "no-brew", "none"})
+        for (const QString name : {"no-xcode", "none"})
             QFile::remove(path(name));
         NSffmpeg::setInstallerPrograms(m_programs);
     }
@@ -76,7 +74,6 @@ private slots:
         QTest::addColumn<QString>("last"); // the last message, or how it starts
         addRow("installed", "", "", "All app have installed.");
         addRow("no developer tools", "no-xcode", "", "xcode-select tools NOT Found.");
-        addRow("no Homebrew", "no-brew", "", "brew NOT Found.");
         // Homebrew elsewhere than its one path counts as missing.
         addRow("no Homebrew program", "none", "", "brew NOT Found.");
         addRow("404 page", "", "partial", "ffplay install failed");

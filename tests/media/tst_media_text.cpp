@@ -1,9 +1,8 @@
-// The pure parts of the media toolchain: texts, colour counting, alerts, the two parses.
+// The pure parts of the media toolchain: texts, colour counting, the two parses.
 #include "media/EncodeProgress.h"
 #include "media/NSTavoTools.h"
 #include "media/NSffmpegConvert264.h"
 #include "media/NSffprobe.h"
-#include "support/LogCapture.h"
 #include "support/TestRows.h"
 
 #include <QTest>
@@ -97,19 +96,6 @@ private slots:
             stripes(49).convertToFormat(QImage::Format_RGB888)));
         QVERIFY(!NSTavoTools::checkLowColorDiversity(
             stripes(50).convertToFormat(QImage::Format_RGB888)));
-    }
-
-    // Without a handler (the command line) an alert is a log line.
-    void alertReachesHandlerOrLog()
-    {
-        LogCapture log;
-        NSTavoTools::alertMessage("logged");
-        QStringList shown;
-        NSTavoTools::setAlertHandler([&shown](const QString &text) { shown << text; });
-        NSTavoTools::alertMessage("shown");
-        NSTavoTools::setAlertHandler({});
-        QCOMPARE(log.lines(), QStringList{"logged"});
-        QCOMPARE(shown, QStringList{"shown"});
     }
 
     void progressChunk_data()
