@@ -4,6 +4,7 @@
 #include "media/NSffmpeg.h"
 #include "media/SystemToolLinker.h"
 #include "support/FakeExecutable.h"
+#include "support/FileContents.h"
 #include "support/MediaServer.h"
 #include "support/TestRows.h"
 
@@ -156,9 +157,7 @@ private:
     }
     void touch(const QString &name, const QByteArray &content = {})
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(FileContents::write(path(name), content));
     }
     static void writeTool(const QString &file, const QString &name)
     {

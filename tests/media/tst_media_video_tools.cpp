@@ -7,6 +7,7 @@
 #include "store/TaskEvents.h"
 #include "store/XCoreDataManagement.h"
 #include "support/FakeExecutable.h"
+#include "support/FileContents.h"
 #include "support/ImageDifference.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
@@ -64,14 +65,11 @@ class TestMediaVideoTools : public QObject
     }
     static QByteArray digest(const QString &file)
     {
-        QFile data(file);
-        if (!data.open(QIODevice::ReadOnly)) return {};
-        return QCryptographicHash::hash(data.readAll(), QCryptographicHash::Sha256);
+        return QCryptographicHash::hash(FileContents::read(file), QCryptographicHash::Sha256);
     }
     static int ffmpegRuns(const QString &folder)
     {
-        QFile runs(QDir(folder).filePath("ffmpeg-runs"));
-        return runs.open(QIODevice::ReadOnly) ? int(runs.readAll().count('\n')) : 0;
+        return int(FileContents::read(QDir(folder).filePath("ffmpeg-runs")).count('\n'));
     }
 
 private slots:
