@@ -9,7 +9,6 @@
 #include "support/TestEnvironment.h"
 #include "support/TestRows.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
