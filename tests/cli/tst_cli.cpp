@@ -3,7 +3,6 @@
 // and the video tools on real media.
 #include "media/NSVideoToolController.h"
 #include "media/NSffmpegConvert264.h"
-#include "media/VideoFrameSource.h"
 #include "store/XCoreDataManagement.h"
 #include "support/DownloadFixture.h"
 #include "support/DownloadRun.h"
@@ -13,7 +12,6 @@
 #include "support/TestRows.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
@@ -71,6 +69,17 @@ class TestCli : public QObject
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
+    // The run ends with the status and says the text on either stream; if not, says what it did.
+    bool ends(const QStringList &arguments, int status, const QString &said,
+              const QStringList &settings = {}) const
+    {
+        const Result result = run(arguments, settings);
+        const bool expected = result.status == status && (result.out + result.err).contains(said);
+        if (!expected)
+            qWarning().noquote() << arguments << "ended" << result.status << result.out
+                                 << result.err;
+        return expected;
+    }
     // A working folder set up by zelvo-cli; a tool given a body is then replaced by a fake.
     QString setUp(const QString &name, const QString &tool = {}, const QString &body = {}) const
     {
@@ -84,19 +93,6 @@ class TestCli : public QObject
     {
         prepare(*m_download);
         m_download->start(binary(), arguments);
-    }
-    // Ctrl-C once the download has written its ".part": task id is paused, its yt-dlp gone.
-    void interruptOnceWritten(const QString &part, const QString &id)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 0, 20000);
-        interrupt(SIGINT);
-        QVERIFY(m_download->waitForFinished(10000));
-        QCOMPARE(m_download->exitCode(), 130);
-        QVERIFY(m_download->readAllStandardOutput().isEmpty());
-        QVERIFY(m_download->readAllStandardError().contains("zelvo-cli resume " + id.toUtf8()));
-        QVERIFY(processesMentioning(QFileInfo(part).path()).isEmpty());
-        QVERIFY(QFileInfo::exists(part));
-        QVERIFY(run({"list"}).out.startsWith(id + "  created"));
     }
     void interrupt(int signal) { ::kill(pid_t(m_download->processId()), signal); }
     // Tasks written straight into the history, one per URL, with the given files.
@@ -114,7 +110,7 @@ class TestCli : public QObject
     struct StoredFile {
         float duration = 0;
         QString codec;
-        QByteArray thumbnail, taskThumbnail;
+        QByteArray thumbnail;
     };
     // The first file of the task as the history holds it now.
     StoredFile storedFile(qint64 id) const
@@ -125,8 +121,7 @@ class TestCli : public QObject
             const auto files = store.filesForTask(task);
             if (task->rowId() != id || files.isEmpty()) continue;
             const XFile &file = *files.first();
-            return {file.duration().value_or(0), file.videoEncodeName(), file.thumbnail(),
-                    task->thumbnail()};
+            return {file.duration().value_or(0), file.videoEncodeName(), file.thumbnail()};
         }
         return {};
     }
@@ -158,25 +153,16 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("said"); // in the output or the error
         const QStringList none;
-        const QStringList missing = {"info", "/nonexistent/missing.mp4"};
-        const QString logLine = "zelvo.media: videoEncodeNameFileURL error:";
         addRow("help", QStringList{"--help"}, none, 0, "resume ID");
-        addRow("download help", QStringList{"download", "--help"}, none, 0, "Exit status:");
-        addRow("list help", QStringList{"list", "-h"}, none, 0, "Usage: zelvo-cli list");
         addRow("unknown command", QStringList{"fly"}, none, 2, "unknown command 'fly'");
-        addRow("no URL", QStringList{"download"}, none, 2, "exactly one page URL");
-        addRow("unknown browser", QStringList{"download", "http://x/", "--browser", "Lynx"}, none,
-               2, "unknown browser 'Lynx'");
         addRow("unknown option", QStringList{"show", "1", "--all"}, none, 2, "--help");
-        addRow("two searches", QStringList{"list", "a", "b"}, none, 2, "at most one");
         addRow("not set up", QStringList{"download", "http://127.0.0.1:1/v.mp4"}, none, 1,
                "zelvo-cli setup FOLDER");
         addRow("unknown id", QStringList{"resume", "41"}, none, 1, "no task with the id '41'");
         // With no working folder, the media inspection logs why it cannot run ffprobe: only
-        // when asked for, by ZELVO_LOG or by a logging rule on its category.
-        addRow("log: ZELVO_LOG=1", missing, QStringList{"ZELVO_LOG=1"}, 1, logLine);
-        addRow("log: a rule for its category", missing,
-               QStringList{"QT_LOGGING_RULES=zelvo.media.info=true"}, 1, logLine);
+        // when asked for (hidden otherwise: see the exact error of "info" in the whole road).
+        addRow("log: ZELVO_LOG=1", QStringList{"info", "/nonexistent/missing.mp4"},
+               QStringList{"ZELVO_LOG=1"}, 1, "zelvo.media: videoEncodeNameFileURL error:");
     }
 
     void answers()
@@ -185,29 +171,15 @@ private slots:
         QFETCH(QStringList, settings);
         QFETCH(int, status);
         QFETCH(QString, said);
-        const Result result = run(arguments, settings);
-        QCOMPARE(result.status, status);
-        QVERIFY2((result.out + result.err).contains(said), qPrintable(result.out + result.err));
-    }
-
-    void logHiddenUnlessAskedFor()
-    {
-        for (const QStringList &settings :
-             {QStringList(), QStringList{"QT_LOGGING_RULES=zelvo.store.info=true"}}) {
-            const Result result = run({"info", home("missing.mp4")}, settings);
-            QCOMPARE(result.status, 1);
-            QCOMPARE(result.err, QStringLiteral("ffprobe error.\n"));
-        }
+        QVERIFY(ends(arguments, status, said, settings));
     }
 
     void unopenableHistoryIsSaid()
     {
         QVERIFY(FileContents::write(home("Documents"), {})); // where the history's folder goes
-        for (const QStringList &arguments : {QStringList{"list"}, QStringList{"show", "1"}}) {
-            const Result result = run(arguments);
-            QCOMPARE(result.status, 1);
-            QVERIFY2(result.err.startsWith("place store error."), qPrintable(result.err));
-        }
+        const Result result = run({"list"});
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("place store error."), qPrintable(result.err));
     }
 
     void outputThatCannotBeWritten()
@@ -246,9 +218,7 @@ private slots:
         QCOMPARE(result.out, file + "  320 x 240    h264  00:00:02\n");
         QVERIFY(QFileInfo::exists(file));
 
-        result = run({"download", url});
-        QCOMPARE(result.status, 2);
-        QVERIFY(result.err.contains("已经存在: " + url + " 已经下载过了. (task 1)"));
+        QVERIFY(ends({"download", url}, 2, "已经存在: " + url + " 已经下载过了. (task 1)"));
         QCOMPARE(run({"download", "ftp://example.org/v"}).status, 2);
 
         result = run({"list"});
@@ -259,8 +229,6 @@ private slots:
                      .match(result.out)
                      .hasMatch(),
                  qPrintable(result.out));
-        QCOMPARE(run({"list", "A ["}).out, result.out);
-        QCOMPARE(run({"list", "nothing like it"}).out, QString());
 
         result = run({"show", "1"});
         QCOMPARE(result.status, 0);
@@ -275,34 +243,33 @@ private slots:
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err, QStringLiteral("ffprobe error.\n"));
 
-        result = run({"resume", "1"});
-        QCOMPARE(result.status, 1);
-        QVERIFY(result.err.contains("has completed"));
+        QVERIFY(ends({"resume", "1"}, 1, "has completed"));
         QCOMPARE(run({"remove", "1"}).status, 0);
         QVERIFY(!QFileInfo::exists(file));
         QCOMPARE(run({"show", "1"}).status, 1);
         QCOMPARE(run({"list"}).out, QString());
-
-        // The same page again is a new task with a new id.
-        QCOMPARE(run({"download", url}).status, 0);
-        QVERIFY(run({"list"}).out.startsWith("2  completed"));
     }
 
-    // Ctrl-C pauses: removing the task then takes its ".part"; resuming it completes.
-    void ctrlCPausesThenRemoveOrResume()
+    // Ctrl-C once the download has written its ".part" pauses the task, its yt-dlp gone;
+    // resuming completes it.
+    void ctrlCPausesThenResume()
     {
         const QString folder = setUp("work");
         const QString part = folder + "/large [large].mp4.part";
         startDownload({"download", m_site.url("slow/600000/large.mp4")});
-        interruptOnceWritten(part, "1");
-        QCOMPARE(run({"remove", "1"}).status, 0);
-        QCOMPARE(QDir(folder).entryList({"large*"}, QDir::Files), QStringList());
-        startDownload({"download", m_site.url("slow/600000/large.mp4")});
-        interruptOnceWritten(part, "2");
-        const Result resumed = run({"resume", "2"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 0, 20000);
+        interrupt(SIGINT);
+        QVERIFY(m_download->waitForFinished(10000));
+        QCOMPARE(m_download->exitCode(), 130);
+        QVERIFY(m_download->readAllStandardOutput().isEmpty());
+        QVERIFY(m_download->readAllStandardError().contains("zelvo-cli resume 1"));
+        QVERIFY(processesMentioning(folder).isEmpty());
+        QVERIFY(QFileInfo::exists(part));
+        QVERIFY(run({"list"}).out.startsWith("1  created"));
+        const Result resumed = run({"resume", "1"});
         QVERIFY2(resumed.status == 0, qPrintable(resumed.err));
         QVERIFY(resumed.out.startsWith(folder + "/large [large].mp4"));
-        QVERIFY(run({"list"}).out.startsWith("2  completed"));
+        QVERIFY(run({"list"}).out.startsWith("1  completed"));
     }
 
     void hangUpPausesAndCtrlCThenEndsAtOnce()
@@ -333,29 +300,6 @@ private slots:
         QVERIFY(run({"list"}).out.startsWith("1  created"));
     }
 
-    void ctrlCAfterYtdlpEndedLetsTheTaskComplete()
-    {
-        // yt-dlp finishes at once; the probing of its file (part of the completion) is slow.
-        const QString folder = home("late");
-        QCOMPARE(
-            setUp("late", "yt-dlp",
-                  QString("cp '%1' '%2/late.mp4'\necho '[download] Destination: %2/late.mp4'\n")
-                      .arg(m_site.siteFile("a.mp4"), folder)),
-            folder);
-        QFile::remove(folder + "/ffprobe");
-        FakeExecutable::write(folder + "/ffprobe", "sleep 2\nexec /usr/bin/ffprobe \"$@\"\n");
-        startDownload({"download", "http://127.0.0.1:1/late.mp4"});
-        QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(folder + "/ffprobe").isEmpty(), 10000);
-        QVERIFY(processesMentioning(folder + "/yt-dlp").isEmpty());
-        interrupt(SIGINT);
-        QVERIFY(m_download->waitForFinished(20000));
-        QCOMPARE(m_download->exitCode(), 0);
-        QVERIFY(m_download->readAllStandardError().contains("yt-dlp has finished"));
-        QVERIFY(m_download->readAllStandardOutput().startsWith(
-            (folder + "/late.mp4  320 x 240").toUtf8()));
-        QVERIFY(run({"list"}).out.startsWith("1  completed"));
-    }
-
     void failedDownloadSaysWhatArrivedAndIsResumed()
     {
         const QString folder = setUp("work");
@@ -371,11 +315,8 @@ private slots:
             qPrintable(result.err));
         QVERIFY(run({"list"}).out.startsWith("1  failed"));
 
-        result = run({"download", url});
-        QCOMPARE(result.status, 2);
-        QVERIFY2(
-            result.err.contains("failed before (task 1); 'zelvo-cli resume 1' tries it again."),
-            qPrintable(result.err));
+        QVERIFY(ends({"download", url}, 2,
+                     "failed before (task 1); 'zelvo-cli resume 1' tries it again."));
 
         // Once the page is whole, the failed task goes on.
         const QString missing = m_site.siteFile("gone.mp4");
@@ -414,7 +355,6 @@ private slots:
                       {longURL, {"/W/gamma.mp4"}}});
         Result result = run({"list"});
         QCOMPARE(result.status, 0);
-        QCOMPARE(result.err, QString()); // no read-only warning on a writable history
         const QStringList rows = result.out.trimmed().split('\n');
         QCOMPARE(rows.size(), 2);
         for (const QString &row : rows)
@@ -430,14 +370,11 @@ private slots:
         QVERIFY2(result.out.startsWith("1  created") && result.out.contains("beta two.mp4") &&
                      !result.out.contains("alpha"),
                  qPrintable(result.out));
-        QVERIFY(run({"show", "2"}).out.contains(longURL));
     }
 
     void setupRefusesAFolderWithALineBreak()
     {
-        const Result result = run({"setup", home("two\nlines")});
-        QCOMPARE(result.status, 2);
-        QVERIFY2(result.err.contains("line break"), qPrintable(result.err));
+        QVERIFY(ends({"setup", home("two\nlines")}, 2, "line break"));
         QVERIFY(!QFileInfo::exists(home("two\nlines")));
     }
 
@@ -475,7 +412,6 @@ private slots:
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.startsWith("1  created"));
         QVERIFY2(result.err.contains("read only"), qPrintable(result.err));
-        QVERIFY(run({"show", "1"}).out.contains("https://v.example/kept"));
         result = run({"remove", "1"});
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err,
@@ -495,28 +431,19 @@ private slots:
                       {"https://v.example/3", {folder + "/small.mp4"}},
                       {"https://v.example/4", {folder + "/long.mp4"}}});
 
-        Result result = run({"trim", "1", "--head", "1", "--tail", "1"});
-        QCOMPARE(result.status, 2); // no terminal, no --yes
-        QVERIFY2(result.err.contains("--yes"), qPrintable(result.err));
-        QCOMPARE(run({"trim", "1", "--head", "nan", "--tail", "1", "--yes"}).status, 2);
-        result = run({"trim", "1", "--head", "3", "--tail", "0.5", "--yes"});
-        QVERIFY2(result.err.contains(NSVideoToolController::tooLongText), qPrintable(result.err));
-        result = run({"trim", "1", "--head", "1", "--tail", "1", "--yes"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
-        QVERIFY2(result.out.contains(folder + "/clip.mp4"), qPrintable(result.out));
+        // No terminal to ask, no --yes: nothing is cut.
+        QVERIFY(ends({"trim", "1", "--head", "1", "--tail", "1"}, 2, "--yes"));
+        QVERIFY(ends({"trim", "1", "--head", "3", "--tail", "0.5", "--yes"}, 1,
+                     NSVideoToolController::tooLongText));
+        QVERIFY(
+            ends({"trim", "1", "--head", "1", "--tail", "1", "--yes"}, 0, folder + "/clip.mp4"));
         QVERIFY(std::abs(storedFile(1).duration - 2.0f) < 0.3f);
 
-        QCOMPARE(run({"thumbnail", "2", "--at", "2"}).status, 2);
-        result = run({"thumbnail", "2", "--at", "0.6"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
-        const StoredFile pic = storedFile(2);
-        QCOMPARE(pic.taskThumbnail, pic.thumbnail);
-        const QImage exact = VideoFrameSource(folder + "/pic.mp4").frameAt(2.4).image;
-        QCOMPARE(QImage::fromData(pic.thumbnail).size(), exact.size());
+        const QByteArray thumbnail = storedFile(2).thumbnail;
+        QVERIFY(ends({"thumbnail", "2", "--at", "0.6"}, 0, QString()));
+        QVERIFY(!storedFile(2).thumbnail.isEmpty() && storedFile(2).thumbnail != thumbnail);
 
-        result = run({"encode", "3"});
-        QVERIFY2(result.status == 0, qPrintable(result.err));
-        QVERIFY(result.out.contains(folder + "/small_h264.mp4"));
+        QVERIFY(ends({"encode", "3"}, 0, folder + "/small_h264.mp4"));
         QCOMPARE(storedFile(3).codec, "h264");
         QCOMPARE(run({"encode", "3"}).status, 1); // already H.264
 

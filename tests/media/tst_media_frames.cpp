@@ -2,13 +2,13 @@
 #include "media/NSTavoTools.h"
 #include "media/ThumbnailChooser.h"
 #include "media/VideoFrameSource.h"
+#include "support/FileContents.h"
 #include "support/ImageDifference.h"
 #include "support/LogCapture.h"
 #include "support/MediaFactory.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRows.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,8 +51,7 @@ private slots:
                                       "-map", "0", "-map", "1", "-c", "copy", "-disposition:v",
                                       "attached_pic", path("tone-cover.m4a")}));
         QVERIFY(MediaFactory::makeClip(path("uhd.mp4"), 0.4, "3840x2160"));
-        QFile text(path("not-a-video.mp4"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain text\n") > 0);
+        QVERIFY(FileContents::write(path("not-a-video.mp4"), "plain text\n"));
         // Key frames 10 s apart.
         QVERIFY(
             MediaFactory::makeVideoOf(path("far-keys.mp4"), "testsrc2=s=320x240:r=25:d=12",
