@@ -10,7 +10,6 @@ class BusySpinner : public QWidget
 public:
     explicit BusySpinner(QWidget *parent = nullptr);
     void advance();
-    int step() const { return m_step; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

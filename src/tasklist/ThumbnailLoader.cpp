@@ -43,7 +43,6 @@ std::optional<ThumbnailLoader::Result> ThumbnailLoader::load(const std::shared_p
     if (const Entry *entry = m_cache.object(key)) return entry->result;
     const qint64 row = task->rowId();
     const quint64 generation = m_generation.value(row);
-    ++m_decodeCount;
     ++m_pendingCount;
     m_jobs.run(
         [task, viewSize, ticket]() {

@@ -46,9 +46,6 @@ public:
     std::optional<Result> load(const std::shared_ptr<XTask> &task, const QSize &viewSize,
                                const Ticket &ticket, std::function<void(Result)> done);
     void forget(const XTask &task);
-    qint64 cachedBytes() const { return m_cache.totalCost(); }
-    // Decodes asked of the job runner so far.
-    int decodeCount() const { return m_decodeCount; }
     // Decodes asked for and not delivered yet.
     int pendingCount() const { return m_pendingCount; }
 
@@ -78,6 +75,5 @@ private:
     QCache<QString, Entry> m_cache;
     // Bumped by forget(), so a decode begun before a change never fills the cache.
     QHash<qint64, quint64> m_generation;
-    int m_decodeCount = 0;
     int m_pendingCount = 0;
 };

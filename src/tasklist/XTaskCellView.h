@@ -33,7 +33,6 @@ public:
     void prepareForReuse();
     // The keyboard's current item.
     void setFocusFrame(bool shown);
-    bool hasFocusFrame() const { return m_focusFrame; }
     static constexpr int focusMargin = 3;
 
     // The task and its state, as a screen reader says it: its first file's name or its URL,

@@ -33,11 +33,9 @@ public:
     void setPausedHandler(std::function<void()> handler) { m_pausedHandler = std::move(handler); }
 
     bool isRefreshing() const { return m_refreshTimer.isActive(); }
-    qint64 level() const { return m_level; }
     QLabel *progressLabel() const { return m_progressLabel; }
     QLabel *speedLabel() const { return m_speedLabel; }
     QProgressBar *levelIndicator() const { return m_levelIndicator; }
-    BusySpinner *spinner() const { return m_act; }
     PaintedButton *pauseButton() const { return m_pauseButton; }
 
 protected:

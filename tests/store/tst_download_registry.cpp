@@ -269,6 +269,18 @@ private slots:
         QVERIFY(!m_registry.isRunning(*task));
     }
 
+    void pauseAfterYtdlpEndedLetsTheTaskComplete()
+    {
+        const QString folder =
+            useQuickFolder("late pause", "sleep 1\nexec /usr/bin/ffprobe \"$@\"\n");
+        const auto task = startUntilProbing(folder);
+        QVERIFY(task);
+        QCOMPARE(m_registry.pause(task), DownloadRegistry::PauseAnswer::Completing);
+        QCOMPARE(endOf(task).outcome, RunOutcome::Completed);
+        QCOMPARE(files(task).size(), 1);
+        QCOMPARE(task->currentStatus(), XTask::StatusCompleted);
+    }
+
     void pauseAfterCompletionBeganKeepsItCompleted()
     {
         useQuickFolder("pause while completing");
