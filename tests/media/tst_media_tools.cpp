@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -84,11 +83,7 @@ class TestMediaTools : public QObject
     // An interrupted ffmpeg leaves an MP4 with its index, which opens.
     static void verifyPlayable(const QString &file)
     {
-        QProcess probe;
-        probe.start("ffprobe",
-                    {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
-        QVERIFY(probe.waitForFinished(10000));
-        QVERIFY(probe.readAllStandardOutput().trimmed().toDouble() > 0);
+        QVERIFY(MediaFactory::probe(file, "format=duration").trimmed().toDouble() > 0);
     }
 
 private slots:

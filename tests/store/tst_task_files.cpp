@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,11 +48,7 @@ class TestTaskFiles : public QObject
     }
     static bool hasVideoAndAudio(const QString &file)
     {
-        QProcess probe;
-        probe.start("ffprobe",
-                    {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", file});
-        if (!probe.waitForFinished(10000)) return false;
-        const QByteArray types = probe.readAllStandardOutput();
+        const QByteArray types = MediaFactory::probe(file, "stream=codec_type");
         return types.contains("video") && types.contains("audio");
     }
 

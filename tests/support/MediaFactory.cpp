@@ -33,6 +33,15 @@ bool MediaFactory::ffmpeg(const QStringList &arguments)
            process.exitCode() == 0;
 }
 
+QByteArray MediaFactory::probe(const QString &file, const QString &entries)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffprobe"),
+                  {"-v", "error", "-show_entries", entries, "-of", "csv=p=0", file});
+    if (!process.waitForFinished(10000)) return {};
+    return process.readAllStandardOutput();
+}
+
 bool MediaFactory::makeClip(const QString &path, double seconds, const QString &size)
 {
     return ffmpeg(sources(seconds, size) + h264 + everySecond +

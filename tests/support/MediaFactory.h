@@ -13,6 +13,9 @@ public:
 
     // Runs ffmpeg quietly, overwriting its output; true when it succeeded.
     static bool ffmpeg(const QStringList &arguments);
+    // ffprobe's bare answer for the entries asked of file ("format=duration"); empty when it
+    // fails.
+    static QByteArray probe(const QString &file, const QString &entries);
     // An H.264/AAC MP4 of the given length, one key frame a second.
     static bool makeClip(const QString &path, double seconds, const QString &size = "320x240");
     // A silent H.264 MP4 of a lavfi graph (size, rate and length given in it), with these
